@@ -1,0 +1,204 @@
+#include "db/connectionstring.h"
+
+#include <QDir>
+#include <QList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Pair
+{
+    QString key;   // trimmed, lower case
+    QString value; // unquoted
+    QString raw;   // the segment as written, for ODBC
+};
+
+// A quoted value ends at its closing quote; a doubled closing quote stands for itself.
+qsizetype readQuoted(const QString &text, qsizetype pos, QChar close, QString *value)
+{
+    ++pos;
+    while (pos < text.size()) {
+        if (text.at(pos) == close) {
+            if (pos + 1 < text.size() && text.at(pos + 1) == close) {
+                value->append(close);
+                pos += 2;
+                continue;
+            }
+            return pos + 1;
+        }
+        value->append(text.at(pos++));
+    }
+    return pos;
+}
+
+QList<Pair> splitPairs(const QString &text)
+{
+    QList<Pair> pairs;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype start = pos;
+        const qsizetype eq = text.indexOf(u'=', pos);
+        const qsizetype semi = text.indexOf(u';', pos);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            // A segment without "=" carries nothing; skip it.
+            pos = semi < 0 ? text.size() : semi + 1;
+            continue;
+        }
+        Pair pair;
+        pair.key = text.mid(start, eq - start).trimmed().toLower();
+        pos = eq + 1;
+        while (pos < text.size() && text.at(pos).isSpace())
+            ++pos;
+        const QChar first = pos < text.size() ? text.at(pos) : QChar();
+        if (first == u'\'' || first == u'"' || first == u'{') {
+            pos = readQuoted(text, pos, first == u'{' ? u'}' : first, &pair.value);
+            const qsizetype next = text.indexOf(u';', pos);
+            pos = next < 0 ? text.size() : next;
+        } else {
+            const qsizetype next = text.indexOf(u';', pos);
+            const qsizetype end = next < 0 ? text.size() : next;
+            pair.value = text.mid(pos, end - pos).trimmed();
+            pos = end;
+        }
+        pair.raw = text.mid(start, pos - start);
+        if (pos < text.size())
+            ++pos; // the ";"
+        if (!pair.key.isEmpty())
+            pairs.append(pair);
+    }
+    return pairs;
+}
+
+QString lookup(const QList<Pair> &pairs, std::initializer_list<QStringView> keys)
+{
+    QString found;
+    for (const Pair &pair : pairs) {
+        for (QStringView key : keys) {
+            if (pair.key == key && !pair.value.isEmpty())
+                found = pair.value;
+        }
+    }
+    return found;
+}
+
+bool has(const QList<Pair> &pairs, QStringView key)
+{
+    for (const Pair &pair : pairs) {
+        if (pair.key == key)
+            return true;
+    }
+    return false;
+}
+
+void fillOdbc(const QList<Pair> &pairs, ConnectionSpec *spec)
+{
+    spec->driver = u"QODBC"_s;
+    spec->userName = lookup(pairs, {u"user id"});
+    spec->password = lookup(pairs, {u"password"});
+    // The text reaches the ODBC driver manager unchanged; only the credentials the callers append
+    // are handed over as UID/PWD, the names ODBC knows.
+    QStringList segments;
+    QString dsn;
+    for (const Pair &pair : pairs) {
+        if (pair.key == u"user id" || pair.key == u"password")
+            continue;
+        if (pair.key == u"dsn" && dsn.isEmpty()) {
+            dsn = pair.value;
+            continue;
+        }
+        segments.append(pair.raw.trimmed());
+    }
+    const QString rest = segments.join(u';');
+    const bool qtTakesAsIs = rest.contains(u"DRIVER="_s, Qt::CaseInsensitive)
+                             || rest.contains(u"SERVER="_s, Qt::CaseInsensitive);
+    if (dsn.isEmpty() || qtTakesAsIs) {
+        QStringList all = segments;
+        if (!dsn.isEmpty())
+            all.prepend(u"DSN="_s + dsn);
+        spec->databaseName = all.join(u';');
+    } else {
+        // Qt's ODBC driver puts "DSN=" in front of a text without DRIVER= or SERVER=.
+        spec->databaseName = rest.isEmpty() ? dsn : dsn + u';' + rest;
+    }
+}
+
+void fillSqlite(const QList<Pair> &pairs, const QString &baseFolder, ConnectionSpec *spec)
+{
+    spec->driver = u"QSQLITE"_s;
+    const QString file = lookup(pairs, {u"data source"});
+    if (file.isEmpty()) {
+        spec->driver.clear();
+        spec->error = u"SQLiteのデータベースファイル（Data Source）が指定されていません。"_s;
+        return;
+    }
+    spec->databaseName = (file == u":memory:" || QDir::isAbsolutePath(file))
+                             ? file
+                             : QDir(baseFolder).filePath(file);
+    spec->connectOptions = u"QSQLITE_BUSY_TIMEOUT=5000"_s;
+}
+
+void fillMariaDb(const QList<Pair> &pairs, ConnectionSpec *spec)
+{
+    spec->driver = u"QMYSQL"_s;
+    QString host = lookup(pairs, {u"server", u"data source", u"host", u"address"});
+    QString port = lookup(pairs, {u"port"});
+    // SQL Server's "host,port" form of the server name.
+    if (const qsizetype comma = host.indexOf(u','); comma >= 0) {
+        if (port.isEmpty())
+            port = host.mid(comma + 1).trimmed();
+        host = host.left(comma).trimmed();
+    }
+    spec->hostName = host.isEmpty() ? u"localhost"_s : host;
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const int number = port.toInt(&ok);
+        if (!ok || number <= 0 || number > 65535) {
+            spec->driver.clear();
+            spec->error = u"ポート番号「"_s + port + u"」が正しくありません。"_s;
+            return;
+        }
+        spec->port = number;
+    }
+    spec->databaseName = lookup(pairs, {u"database", u"initial catalog"});
+    spec->userName = lookup(pairs, {u"user id", u"uid", u"user"});
+    spec->password = lookup(pairs, {u"password", u"pwd"});
+    // Found rows, not changed rows: an UPDATE that rewrites equal values still matched its row.
+    spec->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=60;"
+                           u"MYSQL_OPT_WRITE_TIMEOUT=60;CLIENT_FOUND_ROWS"_s;
+}
+
+} // namespace
+
+QString buildConnectionString(const QString &sqlConnection, const QString &userId,
+                              const QString &password)
+{
+    return sqlConnection + u";User ID="_s + userId + u";Password="_s + password;
+}
+
+ConnectionSpec parseConnectionString(const QString &text, const QString &baseFolder)
+{
+    ConnectionSpec spec;
+    const QList<Pair> pairs = splitPairs(text);
+    for (const Pair &pair : pairs) {
+        if ((pair.key == u"password" || pair.key == u"pwd") && !pair.value.isEmpty())
+            spec.secrets.append(pair.value);
+    }
+    if (has(pairs, u"driver") || has(pairs, u"dsn")) {
+        fillOdbc(pairs, &spec);
+        return spec;
+    }
+    const QString provider = lookup(pairs, {u"provider"});
+    if (provider.compare(u"SQLite"_s, Qt::CaseInsensitive) == 0) {
+        fillSqlite(pairs, baseFolder, &spec);
+    } else if (provider.compare(u"MariaDB"_s, Qt::CaseInsensitive) == 0
+               || provider.compare(u"MySQL"_s, Qt::CaseInsensitive) == 0) {
+        fillMariaDb(pairs, &spec);
+    } else if (provider.isEmpty()) {
+        spec.error = u"接続文字列にプロバイダ（Provider=、Driver= または DSN=）が指定されていません。"_s;
+    } else {
+        spec.error = u"プロバイダ「"_s + provider
+                     + u"」には対応していません（対応: SQLite、MariaDB、MySQL、ODBC の Driver= または DSN=）。"_s;
+    }
+    return spec;
+}
