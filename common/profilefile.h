@@ -59,10 +59,31 @@ public:
     QList<QByteArray> keyNames(QByteArrayView section, int bufferChars) const;
 
 private:
+    /// One line of the file with its own line end ("\r\n", "\n" or none on the last line), so
+    /// that a file with mixed or missing line ends is written back byte for byte.
+    struct Line
+    {
+        enum Kind : quint8 { Blank, Comment, Section, Entry, Other };
+        QByteArray text;
+        QByteArray eol;
+        Kind kind = Blank;
+        QByteArray name; // section or key name, trimmed and case-folded, for lookups
+    };
+    struct Range
+    {
+        qsizetype header = -1; // the section's header line, -1 when the section is missing
+        qsizetype end = 0;     // the next section's header, or the end of the file
+    };
+
+    static Line makeLine(QByteArray text, QByteArray eol);
+    Range findSection(QByteArrayView section) const;
+    qsizetype findKey(Range range, QByteArrayView key) const;
+    qsizetype insertionPoint(Range range) const;
+    QByteArray defaultEol() const;
+    void insertLine(qsizetype index, QByteArray text);
+
     QString m_path;
-    QList<QByteArray> m_lines; // the file, line by line, without line ends
-    bool m_crlf = true;        // line end used when the file is written
-    bool m_finalNewline = true;
+    QList<Line> m_lines;
 };
 
 /// One read with the Windows semantics: loads the file each time, as the Windows call does.

@@ -1,0 +1,311 @@
+#include "common/profilefile.h"
+
+#include "common/atomicfile.h"
+#include "common/profiletext.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+using namespace ProfileText;
+
+ProfileFile::ProfileFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+bool ProfileFile::load(QString *error)
+{
+    m_lines.clear();
+    QFile file(m_path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    parse(bytes);
+    return true;
+}
+
+bool ProfileFile::save(QString *error) const
+{
+    if (m_path.isEmpty()) {
+        if (error)
+            *error = u"no file name"_s;
+        return false;
+    }
+    std::optional<QFileDevice::Permissions> permissions;
+    if (QFileInfo::exists(m_path))
+        permissions = QFile::permissions(m_path);
+    return writeFileAtomically(m_path, serialize(), error, permissions);
+}
+
+void ProfileFile::parse(QByteArrayView bytes)
+{
+    m_lines.clear();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', start);
+        if (newline < 0) {
+            m_lines.append(makeLine(bytes.sliced(start).toByteArray(), {}));
+            break;
+        }
+        qsizetype textEnd = newline;
+        if (textEnd > start && bytes[textEnd - 1] == '\r')
+            --textEnd;
+        m_lines.append(makeLine(bytes.sliced(start, textEnd - start).toByteArray(),
+                                bytes.sliced(textEnd, newline + 1 - textEnd).toByteArray()));
+        start = newline + 1;
+    }
+}
+
+QByteArray ProfileFile::serialize() const
+{
+    QByteArray result;
+    for (const Line &line : m_lines)
+        result += line.text + line.eol;
+    return result;
+}
+
+ProfileFile::Line ProfileFile::makeLine(QByteArray text, QByteArray eol)
+{
+    Line line;
+    line.text = std::move(text);
+    line.eol = std::move(eol);
+    const QByteArrayView content = trimmed(line.text);
+    if (content.isEmpty()) {
+        line.kind = Line::Blank;
+    } else if (content.front() == ';') {
+        line.kind = Line::Comment;
+    } else if (const qsizetype close = lastIndexOf(content, ']');
+               content.front() == '[' && close > 0) {
+        line.kind = Line::Section;
+        line.name = folded(trimmed(content.sliced(1, close - 1)));
+    } else if (const qsizetype equals = content.indexOf('='); equals >= 0) {
+        // "=" never occurs as a trail byte, so a plain search is safe here.
+        line.kind = Line::Entry;
+        line.name = folded(trimmed(content.first(equals)));
+    } else {
+        line.kind = Line::Other;
+    }
+    return line;
+}
+
+ProfileFile::Range ProfileFile::findSection(QByteArrayView section) const
+{
+    const QByteArray name = folded(trimmed(section));
+    Range range;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].kind != Line::Section)
+            continue;
+        if (range.header >= 0) {
+            range.end = i;
+            return range;
+        }
+        if (m_lines[i].name == name)
+            range.header = i;
+    }
+    range.end = m_lines.size();
+    return range;
+}
+
+qsizetype ProfileFile::findKey(Range range, QByteArrayView key) const
+{
+    if (range.header < 0)
+        return -1;
+    const QByteArray name = folded(trimmed(key));
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (m_lines[i].kind == Line::Entry && m_lines[i].name == name)
+            return i;
+    }
+    return -1;
+}
+
+namespace {
+
+QByteArrayView keyOf(QByteArrayView text)
+{
+    const QByteArrayView content = trimmed(text);
+    return trimmed(content.first(content.indexOf('=')));
+}
+
+QByteArrayView valueOf(QByteArrayView text)
+{
+    const QByteArrayView content = trimmed(text);
+    return trimmed(content.sliced(content.indexOf('=') + 1));
+}
+
+} // namespace
+
+QByteArray ProfileFile::value(QByteArrayView section, QByteArrayView key, int bufferChars) const
+{
+    const qsizetype index = findKey(findSection(section), key);
+    if (index < 0)
+        return {};
+    QByteArrayView text = unquoted(valueOf(m_lines[index].text));
+    // The Windows buffer is a C string: a NUL in the file ends the value.
+    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
+        text = text.first(nul);
+    return cut(text, qsizetype(bufferChars) - 1).toByteArray();
+}
+
+bool ProfileFile::containsKey(QByteArrayView section, QByteArrayView key) const
+{
+    return findKey(findSection(section), key) >= 0;
+}
+
+bool ProfileFile::containsSection(QByteArrayView section) const
+{
+    return findSection(section).header >= 0;
+}
+
+QByteArray ProfileFile::defaultEol() const
+{
+    for (const Line &line : m_lines) {
+        if (!line.eol.isEmpty())
+            return line.eol;
+    }
+    return "\r\n"_ba;
+}
+
+void ProfileFile::insertLine(qsizetype index, QByteArray text)
+{
+    const QByteArray eol = defaultEol();
+    // A last line without a line end gets one before anything is written after it.
+    if (index > 0 && m_lines[index - 1].eol.isEmpty())
+        m_lines[index - 1].eol = eol;
+    m_lines.insert(index, makeLine(std::move(text), eol));
+}
+
+qsizetype ProfileFile::insertionPoint(Range range) const
+{
+    // After the section's last entry (or unknown line), so that blank lines and the comments
+    // that introduce the next section stay where they are.
+    qsizetype last = range.header;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (m_lines[i].kind == Line::Entry || m_lines[i].kind == Line::Other)
+            last = i;
+    }
+    return last + 1;
+}
+
+void ProfileFile::setValue(QByteArrayView section, QByteArrayView key,
+                           std::optional<QByteArray> value)
+{
+    const QByteArray sectionName = oneLine(trimmed(section));
+    const QByteArray keyName = oneLine(trimmed(key));
+    // A line with an empty key name could never be read back.
+    if (keyName.isEmpty())
+        return;
+    const Range range = findSection(sectionName);
+    if (!value) {
+        if (range.header < 0)
+            return;
+        const QByteArray name = folded(keyName);
+        for (qsizetype i = range.end - 1; i > range.header; --i) {
+            if (m_lines[i].kind == Line::Entry && m_lines[i].name == name)
+                m_lines.removeAt(i);
+        }
+        return;
+    }
+    const QByteArray text = oneLine(*value);
+    if (range.header < 0) {
+        insertLine(m_lines.size(), '[' + sectionName + ']');
+        insertLine(m_lines.size(), keyName + '=' + text);
+        return;
+    }
+    const qsizetype index = findKey(range, keyName);
+    if (index >= 0) {
+        // The key keeps the spelling it has in the file.
+        Line &line = m_lines[index];
+        line = makeLine(keyOf(line.text).toByteArray() + '=' + text, line.eol);
+        return;
+    }
+    insertLine(insertionPoint(range), keyName + '=' + text);
+}
+
+void ProfileFile::removeSection(QByteArrayView section)
+{
+    for (Range range = findSection(section); range.header >= 0; range = findSection(section))
+        m_lines.remove(range.header, range.end - range.header);
+}
+
+QList<QByteArray> ProfileFile::sectionNames(int bufferChars) const
+{
+    QList<QByteArray> names;
+    QSet<QByteArray> seen;
+    for (const Line &line : m_lines) {
+        // A repeated section is listed once: reads only ever see its first occurrence.
+        if (line.kind != Line::Section || line.name.isEmpty() || seen.contains(line.name))
+            continue;
+        seen.insert(line.name);
+        const QByteArrayView content = trimmed(line.text);
+        names.append(trimmed(content.sliced(1, lastIndexOf(content, ']') - 1)).toByteArray());
+    }
+    return packed(names, bufferChars);
+}
+
+QList<QByteArray> ProfileFile::sectionEntries(QByteArrayView section, int bufferChars) const
+{
+    const Range range = findSection(section);
+    QList<QByteArray> entries;
+    for (qsizetype i = range.header + 1; range.header >= 0 && i < range.end; ++i) {
+        const Line &line = m_lines[i];
+        if (line.kind == Line::Entry)
+            entries.append(keyOf(line.text).toByteArray() + '=' + valueOf(line.text).toByteArray());
+        else if (line.kind == Line::Other)
+            entries.append(trimmed(line.text).toByteArray());
+    }
+    return packed(entries, bufferChars);
+}
+
+QList<QByteArray> ProfileFile::keyNames(QByteArrayView section, int bufferChars) const
+{
+    const Range range = findSection(section);
+    QList<QByteArray> keys;
+    QSet<QByteArray> seen;
+    for (qsizetype i = range.header + 1; range.header >= 0 && i < range.end; ++i) {
+        const Line &line = m_lines[i];
+        // A repeated key is listed once (reads see its first line); an empty name would end
+        // the NUL-separated list early.
+        if (line.kind != Line::Entry || line.name.isEmpty() || seen.contains(line.name))
+            continue;
+        seen.insert(line.name);
+        keys.append(keyOf(line.text).toByteArray());
+    }
+    return packed(keys, bufferChars);
+}
+
+QByteArray readProfileString(const QString &path, QByteArrayView section, QByteArrayView key)
+{
+    ProfileFile file(path);
+    if (!file.load())
+        return {};
+    return file.value(section, key);
+}
+
+bool writeProfileString(const QString &path, QByteArrayView section, QByteArrayView key,
+                        std::optional<QByteArray> value)
+{
+    ProfileFile file(path);
+    if (!file.load())
+        return false;
+    const QByteArray before = file.serialize();
+    file.setValue(section, key, std::move(value));
+    // Deleting what is not there, or writing the value already stored, leaves the file (or its
+    // absence) untouched.
+    if (file.serialize() == before)
+        return true;
+    return file.save();
+}

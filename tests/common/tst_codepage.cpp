@@ -1,0 +1,123 @@
+#include "common/codepage.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_CodePage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void toAnsi_data();
+    void toAnsi();
+    void fromAnsi_data();
+    void fromAnsi();
+    void roundTrip_data();
+    void roundTrip();
+    void longMixedText();
+};
+
+void tst_CodePage::toAnsi_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("empty") << QString() << QByteArray() << true;
+    QTest::newRow("ASCII") << u"Port=9000"_s << "Port=9000"_ba << true;
+    QTest::newRow("backslash and tilde stay ASCII") << u"C:\\dir~1"_s << "C:\\dir~1"_ba << true;
+    QTest::newRow("wave dash") << u"\u301c"_s << "\x81\x60"_ba << true;
+    QTest::newRow("full-width tilde") << u"\uff5e"_s << "\x81\x60"_ba << true;
+    QTest::newRow("half-width katakana") << u"ｱ"_s << "\xb1"_ba << true;
+    QTest::newRow("hiragana") << u"あ"_s << "\x82\xa0"_ba << true;
+    QTest::newRow("kanji with 5C trail byte") << u"表"_s << "\x95\x5c"_ba << true;
+    QTest::newRow("NEC special character") << u"①"_s << "\x87\x40"_ba << true;
+    QTest::newRow("IBM extension") << u"髙"_s << "\xfb\xfc"_ba << true;
+    QTest::newRow("status text") << u"受信(140)"_s << "\x8e\xf3\x90\x4d(140)"_ba << true;
+    QTest::newRow("emoji") << u"😀"_s << "?"_ba << false;
+    QTest::newRow("emoji between text") << u"a😀あ"_s << "a?\x82\xa0"_ba << false;
+    QTest::newRow("two unmappables") << u"€😀"_s << "??"_ba << false;
+    QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + u"x"_s << "?x"_ba << false;
+    QTest::newRow("lone surrogate at the end") << u"x"_s + QString(QChar(0xdc00)) << "x?"_ba << false;
+}
+
+void tst_CodePage::toAnsi()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, ok);
+
+    bool converted = !ok;
+    QCOMPARE(CodePage::toAnsi(text, &converted), bytes);
+    QCOMPARE(converted, ok);
+    QCOMPARE(CodePage::toAnsi(text), bytes);
+}
+
+void tst_CodePage::fromAnsi_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("empty") << QByteArray() << QString() << true;
+    QTest::newRow("ASCII") << "SysOS=P;20040312"_ba << u"SysOS=P;20040312"_s << true;
+    QTest::newRow("81 60 is the full-width tilde") << "\x81\x60"_ba << u"\uff5e"_s << true;
+    QTest::newRow("half-width katakana") << "\xb1\xb2\xb3"_ba << u"ｱｲｳ"_s << true;
+    QTest::newRow("kanji with 5C trail byte") << "\x95\x5c"_ba << u"表"_s << true;
+    QTest::newRow("undefined byte 80") << "a\x80" "b"_ba << u"a\ufffdb"_s << false;
+    QTest::newRow("lead byte then blank") << "\x82 x"_ba << u"\ufffd x"_s << false;
+    QTest::newRow("lead byte at the end") << "ab\x82"_ba << u"ab\ufffd"_s << false;
+    QTest::newRow("bad bytes in a row") << "\xfd\xfe\xff"_ba << u"\ufffd\ufffd\ufffd"_s << false;
+    QTest::newRow("good after bad") << "\xff\x82\xa0"_ba << u"\ufffdあ"_s << false;
+}
+
+void tst_CodePage::fromAnsi()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+
+    bool converted = !ok;
+    QCOMPARE(CodePage::fromAnsi(bytes, &converted), text);
+    QCOMPARE(converted, ok);
+}
+
+void tst_CodePage::roundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("message") << u"パラメータの取得時にエラーが発生しました。"_s;
+    QTest::newRow("half-width button") << u"ｷｬﾝｾﾙ(&C)"_s;
+    QTest::newRow("mixed") << u"IBM 拡張(101 or 102)キーボード ～ ①髙 \\~"_s;
+}
+
+void tst_CodePage::roundTrip()
+{
+    QFETCH(QString, text);
+    bool ok = false;
+    const QByteArray bytes = CodePage::toAnsi(text, &ok);
+    QVERIFY(ok);
+    QCOMPARE(CodePage::fromAnsi(bytes, &ok), text);
+    QVERIFY(ok);
+}
+
+void tst_CodePage::longMixedText()
+{
+    // Many conversions and replacements in one text: the output buffer must hold them all.
+    QString text;
+    QByteArray expected;
+    for (int i = 0; i < 2000; ++i) {
+        text += u"あ😀x"_s;
+        expected += "\x82\xa0?x"_ba;
+    }
+    bool ok = true;
+    QCOMPARE(CodePage::toAnsi(text, &ok), expected);
+    QVERIFY(!ok);
+    const QString back = CodePage::fromAnsi(expected, &ok);
+    QVERIFY(ok);
+    QCOMPARE(back, QString(text).replace(u"😀"_s, u"?"_s));
+}
+
+QTEST_APPLESS_MAIN(tst_CodePage)
+#include "tst_codepage.moc"
