@@ -59,6 +59,8 @@ int AcceptSocket(int listenSocket, QString &errorText);
 QString HostToAddress(const QString &name);
 /// The peer's dotted address and port; returns SocketError when the peer is unknown.
 int GetPeerAddress(int socket, QString &addressText, int &port);
+/// The local port a socket is bound to (useful after binding port 0); SocketError when unbound.
+int GetLocalPort(int socket);
 
 /// The IPv4 address (network byte order) of a dotted address or a host name; nullopt-like
 /// INADDR_NONE (0xFFFFFFFF) when the name is unknown.
