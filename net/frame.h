@@ -75,7 +75,7 @@ public:
 
     bool expectNewMessage() const { return m_buffer.isEmpty(); }
     qsizetype bytesHeld() const { return m_buffer.size(); }
-    /// Memory reserved for the bytes held (never more than they need plus the last chunk).
+    /// Memory reserved for the bytes held: at most half as much again as they need.
     qsizetype bytesReserved() const { return m_buffer.capacity(); }
     /// The length field of the frame being assembled; 0 while fewer than 8 bytes are held.
     quint32 declaredLength() const;

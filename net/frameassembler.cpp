@@ -23,11 +23,17 @@ FrameAssembler::Status FrameAssembler::feed(QByteArrayView chunk)
     // buffer grow by sending on.
     if (status() == Status::Bad)
         return Status::Bad;
-    // Grow by what arrives, never by what the header claims: a peer declaring a huge frame
-    // costs only the bytes it really sends. realloc() extends large blocks in place or by
-    // remapping, so exact growth stays cheap.
-    if (m_buffer.capacity() - m_buffer.size() < chunk.size())
-        m_buffer.reserve(m_buffer.size() + chunk.size());
+    // Grow with what arrives, never with what the header claims: a peer declaring a huge
+    // frame costs only about the bytes it really sends. Growth by half of what is held keeps
+    // the copying linear; it never goes past the declared length.
+    const qsizetype needed = m_buffer.size() + chunk.size();
+    if (needed > m_buffer.capacity()) {
+        qsizetype target = qMax(needed, m_buffer.size() + m_buffer.size() / 2);
+        const quint32 length = declaredLength();
+        if (length >= quint32(Frame::HeaderSize) && length <= m_maxBytes)
+            target = qMin(target, qMax<qsizetype>(needed, length));
+        m_buffer.reserve(target);
+    }
     m_buffer.append(chunk);
     return status();
 }
