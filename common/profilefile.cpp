@@ -140,6 +140,16 @@ QByteArrayView keyOf(QByteArrayView text)
     return trimmed(content.first(content.indexOf('=')));
 }
 
+bool isOneLine(QByteArrayView name)
+{
+    return !name.contains('\r') && !name.contains('\n') && !name.contains('\0');
+}
+
+bool readsBackAs(const auto &line, auto kind, const QByteArray &name)
+{
+    return line.kind == kind && line.name == name;
+}
+
 QByteArrayView valueOf(QByteArrayView text)
 {
     const QByteArrayView content = trimmed(text);
@@ -203,10 +213,10 @@ qsizetype ProfileFile::insertionPoint(Range range) const
 void ProfileFile::setValue(QByteArrayView section, QByteArrayView key,
                            std::optional<QByteArray> value)
 {
-    const QByteArray sectionName = oneLine(trimmed(section));
-    const QByteArray keyName = oneLine(trimmed(key));
-    // A line with an empty key name could never be read back.
-    if (keyName.isEmpty())
+    const QByteArray sectionName = trimmed(section).toByteArray();
+    const QByteArray keyName = trimmed(key).toByteArray();
+    // A name that cannot stand on one line, or an empty key name, could never be read back.
+    if (!isOneLine(sectionName) || !isOneLine(keyName) || (value && keyName.isEmpty()))
         return;
     const Range range = findSection(sectionName);
     if (!value) {
@@ -220,19 +230,25 @@ void ProfileFile::setValue(QByteArrayView section, QByteArrayView key,
         return;
     }
     const QByteArray text = oneLine(*value);
-    if (range.header < 0) {
-        insertLine(m_lines.size(), '[' + sectionName + ']');
-        insertLine(m_lines.size(), keyName + '=' + text);
-        return;
-    }
     const qsizetype index = findKey(range, keyName);
-    if (index >= 0) {
-        // The key keeps the spelling it has in the file.
-        Line &line = m_lines[index];
-        line = makeLine(keyOf(line.text).toByteArray() + '=' + text, line.eol);
+    // The key keeps the spelling it has in the file.
+    const QByteArray entry = (index >= 0 ? keyOf(m_lines[index].text).toByteArray() : keyName)
+                           + '=' + text;
+    const QByteArray header = '[' + sectionName + ']';
+    // A name or value that would not read back as written (a key starting with "[" or ";" or
+    // holding "=", a name ending in half a double-byte character, ...) would change what other
+    // keys read: such a write is refused.
+    if (!readsBackAs(makeLine(entry, {}), Line::Entry, folded(keyName))
+        || (range.header < 0 && !readsBackAs(makeLine(header, {}), Line::Section, folded(sectionName))))
         return;
+    if (range.header < 0) {
+        insertLine(m_lines.size(), header);
+        insertLine(m_lines.size(), entry);
+    } else if (index >= 0) {
+        m_lines[index] = makeLine(entry, m_lines[index].eol);
+    } else {
+        insertLine(insertionPoint(range), entry);
     }
-    insertLine(insertionPoint(range), keyName + '=' + text);
 }
 
 void ProfileFile::removeSection(QByteArrayView section)

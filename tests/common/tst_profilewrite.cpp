@@ -102,6 +102,13 @@ void tst_ProfileWrite::setValue_data()
         << cat({"[A]\r\n", Nihongo, "=", Tilde, Nihongo, "\r\n"});
     QTest::newRow("line breaks in a value become blanks")
         << "[A]\r\n"_ba << "A"_ba << "x"_ba << Value("a\r\nEvil=1\nb"_ba) << "[A]\r\nx=a  Evil=1 b\r\n"_ba;
+    QTest::newRow("key like a header refused") << "[A]\r\n"_ba << "A"_ba << "[x]"_ba << Value("1"_ba) << "[A]\r\n"_ba;
+    QTest::newRow("key like a comment refused") << "[A]\r\n"_ba << "A"_ba << ";x"_ba << Value("1"_ba) << "[A]\r\n"_ba;
+    QTest::newRow("key holding = refused") << "[A]\r\n"_ba << "A"_ba << "a=b"_ba << Value("1"_ba) << "[A]\r\n"_ba;
+    QTest::newRow("section ending in half a character refused")
+        << "[A]\r\n"_ba << "B\x81"_ba << "k"_ba << Value("1"_ba) << "[A]\r\n"_ba;
+    QTest::newRow("value turning the line into a header refused")
+        << "[A]\r\n[k=1\r\n"_ba << "A"_ba << "[k"_ba << Value("x]"_ba) << "[A]\r\n[k=1\r\n"_ba;
     QTest::newRow("empty key name ignored") << "[A]\r\n"_ba << "A"_ba << "  "_ba << Value("1"_ba) << "[A]\r\n"_ba;
     QTest::newRow("delete key")
         << "[A]\r\nx=1\r\n; keep\r\ny=2\r\n"_ba << "A"_ba << "X"_ba << Value() << "[A]\r\n; keep\r\ny=2\r\n"_ba;
