@@ -15,8 +15,10 @@ bool launchDetached(const QString &program, const QStringList &arguments,
 enum class ReadyResult { Ready, TimedOut, FailedToStart };
 /// Starts `program` detached and waits, on a local event loop (the program keeps serving its
 /// events), until the new process calls signalReady(), ends, or `timeoutMs` passes.
+/// `pid` receives the new process's id when it was started.
 ReadyResult launchAndWaitReady(const QString &program, const QStringList &arguments,
-                               const QString &workingFolder, int timeoutMs);
+                               const QString &workingFolder, int timeoutMs,
+                               qint64 *pid = nullptr);
 /// In a program started by launchAndWaitReady(): tells the starter that it is ready.
 /// Does nothing when the program was started otherwise.
 void signalReady();

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QLocalServer;
+class QLocalSocket;
 
 /// One running instance per program name and program folder. The first instance holds a lock
 /// file and serves a local socket named after the program and its folder; a second instance
@@ -32,6 +33,9 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    void startServer();
+    void serveConnection(QLocalSocket *socket);
+
     QString m_programName;
     QString m_folder;
     int m_lockFd = -1;

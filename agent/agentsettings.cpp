@@ -1,0 +1,85 @@
+#include "agent/agentsettings.h"
+
+#include "common/codepage.h"
+#include "common/profilefile.h"
+#include "net/frame.h"
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char Section[] = "TarvoAgent";
+
+std::optional<qint64> parseInteger(const QString &text)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<AgentSettings> refuse(QString *reason, const QString &why)
+{
+    if (reason)
+        *reason = why;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool AgentSettings::autoStart() const { return AutoStart == u"1"_s; }
+bool AgentSettings::autoExit() const { return AutoExit == u"1"_s; }
+
+std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *reason)
+{
+    ProfileFile ini(iniPath);
+    if (!ini.load(reason))
+        return std::nullopt;
+    auto read = [&ini](const char *key) {
+        return CodePage::fromAnsi(ini.value(Section, key));
+    };
+
+    AgentSettings settings;
+    const QString port = read("Port");
+    const QString timeOut = read("TimeOut");
+    const QString statusLog = read("StatusLog");
+    settings.AutoStart = read("AutoStart");
+    settings.AutoExit = read("AutoExit");
+    settings.ExeFile = read("ExeFile");
+    const auto schedule = Schedule::parse(read("TimeStart"));
+    if (!schedule)
+        return refuse(reason, u"TimeStart needs two commas"_s);
+    settings.schedule = *schedule;
+    settings.DebugMode = read("DebugMode");
+
+    const auto portValue = parseInteger(port);
+    const auto timeOutValue = parseInteger(timeOut);
+    const auto statusLogValue = parseInteger(statusLog);
+    if (!portValue || !timeOutValue || !statusLogValue)
+        return refuse(reason, u"Port, TimeOut and StatusLog must be numbers"_s);
+    if (*timeOutValue * 1000 > std::numeric_limits<int>::max()
+        || *timeOutValue * 1000 < std::numeric_limits<int>::min())
+        return refuse(reason, u"TimeOut is too large"_s);
+    settings.Port = int(*portValue);
+    settings.TimeOut = int(*timeOutValue * 1000);
+    settings.StatusLog = int(*statusLogValue);
+
+    settings.ListenAddress = read("ListenAddress").trimmed();
+    const auto allowFrom = AllowList::parse(read("AllowFrom"));
+    if (!allowFrom)
+        return refuse(reason, u"AllowFrom holds an entry that is no IPv4 address or range"_s);
+    settings.AllowFrom = *allowFrom;
+    const QString maxFrame = read("MaxFrameBytes").trimmed();
+    settings.MaxFrameBytes = Frame::DefaultMaxBytes;
+    if (!maxFrame.isEmpty()) {
+        bool ok = false;
+        const qulonglong value = maxFrame.toULongLong(&ok);
+        if (!ok || value < Frame::HeaderSize || value > std::numeric_limits<quint32>::max())
+            return refuse(reason, u"MaxFrameBytes must be a number of bytes"_s);
+        settings.MaxFrameBytes = quint32(value);
+    }
+    return settings;
+}

@@ -1,0 +1,193 @@
+#include "agent/requesthandlers.h"
+
+#include "agent/agentcontext.h"
+#include "agent/agentsettings.h"
+#include "agent/datafile.h"
+#include "agent/distribution.h"
+#include "agent/fileinfo.h"
+#include "agent/launcher.h"
+#include "agent/statuslog.h"
+#include "common/codepage.h"
+#include "common/profilefile.h"
+#include "net/frame.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
+
+} // namespace
+
+Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString &peerLabel)
+{
+    m_peerLabel = peerLabel;
+    switch (code) {
+    case Frame::GetParameters: return GetParameters();
+    case Frame::UpdateParameters: return UpdateParameters(payload);
+    case Frame::RestartAgent: return RestartAgent();
+    case Frame::RunCollector: return RunCollector();
+    case Frame::TerminateAgent: return TerminateAgent();
+    case Frame::GetFileInfo: return GetFileInfo();
+    case Frame::GetDataFile: return GetDataFile(payload);
+    case Frame::GetStatusLog: return GetStatusLog();
+    case Frame::DistributeFile: return DistributeFile(payload);
+    case Frame::DistributeAndRestart: return DistributeAndRestart(payload);
+    case Frame::DistributeAndCollect: return DistributeAndCollect(payload);
+    case Frame::EndSession: return EndSession();
+    default: return {};
+    }
+}
+
+Reply RequestHandlers::logged(Reply reply)
+{
+    if (reply.failed())
+        m_context.log.AddLog(m_peerLabel + u' ' + reply.logText(), StatusLog::Main);
+    return reply;
+}
+
+Reply RequestHandlers::passOn(int code, const Reply &failed)
+{
+    return {code, failed.body};
+}
+
+Reply RequestHandlers::GetParameters()
+{
+    ProfileFile ini(m_context.iniPath);
+    const auto failure = [this] {
+        return logged(failureReply(102, u"パラメータの取得時にエラーが発生しました。"_s));
+    };
+    if (!ini.load())
+        return failure();
+    const QList<QByteArray> sections = ini.sectionNames();
+    if (sections.isEmpty())
+        return failure();
+    QByteArray body;
+    for (const QByteArray &section : sections) {
+        const QList<QByteArray> entries = ini.sectionEntries(section);
+        if (entries.isEmpty())
+            return failure();
+        body += '[' + section + "]=" + CrLf;
+        for (const QByteArray &entry : entries)
+            body += entry + CrLf;
+    }
+    return {101, body};
+}
+
+Reply RequestHandlers::UpdateParameters(const QByteArray &payload)
+{
+    // Parsed as bytes: ";", "=" and CR LF never occur inside a CP932 character.
+    qsizetype position = 0;
+    while (true) {
+        const qsizetype lineEnd = payload.indexOf(CrLf, position);
+        if (lineEnd < 0)
+            break;
+        if (lineEnd == position)
+            return {111, {}};
+        const QByteArray line = payload.mid(position, lineEnd - position);
+        position = lineEnd + 2;
+        const qsizetype semicolon = line.indexOf(';');
+        const qsizetype equals = semicolon < 0 ? -1 : line.indexOf('=', semicolon + 1);
+        if (equals < 0)
+            break;
+        writeProfileString(m_context.iniPath, line.left(semicolon),
+                           line.mid(semicolon + 1, equals - semicolon - 1), line.mid(equals + 1));
+    }
+    return logged(failureReply(112, u"パラメータの更新時にエラーが発生しました。"_s));
+}
+
+Reply RequestHandlers::RestartAgent()
+{
+    const QString name = m_context.programName;
+    QStringList arguments;
+    if (m_context.UpdatePending)
+        arguments = {u"update"_s, name, name, name + u".new"_s};
+    else
+        arguments = {u"restart"_s, name, name};
+    m_context.UpdatePending = false;
+    if (m_context.launcher.startUpdater(arguments))
+        return {131, {}};
+    return logged(failureReply(132, u"再起動に失敗しました。"_s));
+}
+
+Reply RequestHandlers::RunCollector()
+{
+    if (!m_context.launcher.launchCollector(m_context.settings.ExeFile, u"ALL"_s))
+        return logged(failureReply(142, u"情報収集プログラムの実行時にエラーが発生しました。"_s));
+    m_context.log.AddLog(u"情報収集プログラムを実行しました。"_s, StatusLog::Main);
+    return {141, {}};
+}
+
+Reply RequestHandlers::TerminateAgent()
+{
+    return {151, {}};
+}
+
+Reply RequestHandlers::GetFileInfo()
+{
+    const auto listing = FileInfo::listFolder(m_context.folder);
+    if (!listing)
+        return logged(failureReply(302, u"ファイル情報の取得時にエラーが発生しました。"_s));
+    return {301, *listing};
+}
+
+Reply RequestHandlers::GetDataFile(const QByteArray &payload)
+{
+    const auto content = DataFile::read(m_context.folder, payload);
+    if (!content)
+        return logged(failureReply(312, u"ファイルのオープン時にエラーが発生しました。"_s));
+    return {311, *content};
+}
+
+Reply RequestHandlers::GetStatusLog()
+{
+    QByteArray body;
+    for (const QString &line : m_context.log.lines())
+        body += CodePage::toAnsi(line) + CrLf;
+    return {401, body};
+}
+
+Reply RequestHandlers::DistributeFile(const QByteArray &payload)
+{
+    const Distribution::Result result =
+        Distribution::store(m_context.folder, m_context.programName, payload);
+    switch (result) {
+    case Distribution::Result::Stored:
+        return {501, {}};
+    case Distribution::Result::StoredAgentProgram:
+        m_context.UpdatePending = true;
+        return {501, {}};
+    case Distribution::Result::BadName:
+        return logged(failureReply(502, u"ファイル名が不正です。"_s));
+    case Distribution::Result::Failed:
+        break;
+    }
+    return logged(failureReply(502, u"ファイルの配信時にエラーが発生しました。"_s));
+}
+
+Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
+{
+    const Reply distributed = DistributeFile(payload);
+    if (distributed.failed())
+        return passOn(512, distributed);
+    const Reply restarted = RestartAgent();
+    if (restarted.failed())
+        return passOn(512, restarted);
+    return {511, {}};
+}
+
+Reply RequestHandlers::DistributeAndCollect(const QByteArray &payload)
+{
+    const Reply distributed = DistributeFile(payload);
+    if (distributed.failed())
+        return passOn(522, distributed);
+    const Reply collected = RunCollector();
+    if (collected.failed())
+        return passOn(522, collected);
+    return {521, {}};
+}
+
+Reply RequestHandlers::EndSession()
+{
+    return {901, CrLf};
+}

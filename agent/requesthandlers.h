@@ -1,0 +1,40 @@
+#pragma once
+
+#include "agent/reply.h"
+
+#include <QByteArray>
+
+struct AgentContext;
+
+/// One handler per request code. Each turns every failure of its own work into its failure
+/// reply and a main status line: a request never ends the agent by accident.
+class RequestHandlers
+{
+public:
+    explicit RequestHandlers(AgentContext &context) : m_context(context) {}
+
+    /// Handles a complete request; `peerLabel` prefixes the failure line in the status log.
+    Reply handle(int code, const QByteArray &payload, const QString &peerLabel);
+
+    Reply GetParameters();
+    Reply UpdateParameters(const QByteArray &payload);
+    Reply RestartAgent();
+    Reply RunCollector();
+    Reply TerminateAgent();
+    Reply GetFileInfo();
+    Reply GetDataFile(const QByteArray &payload);
+    Reply GetStatusLog();
+    Reply DistributeFile(const QByteArray &payload);
+    Reply DistributeAndRestart(const QByteArray &payload);
+    Reply DistributeAndCollect(const QByteArray &payload);
+    Reply EndSession();
+
+private:
+    /// Logs a failure reply as a main line, then returns it.
+    Reply logged(Reply reply);
+    /// The body of a failed step's reply under another code (510 and 520 pass 502/132/142 on).
+    static Reply passOn(int code, const Reply &failed);
+
+    AgentContext &m_context;
+    QString m_peerLabel;
+};

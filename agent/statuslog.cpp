@@ -1,0 +1,27 @@
+#include "agent/statuslog.h"
+
+#include "common/clock.h"
+#include "common/formats.h"
+
+using namespace Qt::StringLiterals;
+
+StatusLog::StatusLog(const Clock &clock, QObject *parent) : QObject(parent), m_clock(clock) {}
+
+void StatusLog::configure(const QString &debugMode, int maxLines)
+{
+    m_debugMode = debugMode;
+    m_maxLines = maxLines;
+}
+
+void StatusLog::AddLog(const QString &text, Level level)
+{
+    const bool logged = m_debugMode == u"1"_s || (m_debugMode == u"0"_s && level == Main);
+    if (!logged)
+        return;
+    // One line goes when the list already holds more than the limit: it keeps limit + 1 lines.
+    if (!m_lines.isEmpty() && m_lines.size() > m_maxLines)
+        m_lines.removeFirst();
+    const QString line = Formats::dateTime(m_clock.now()) + u'\t' + text;
+    m_lines.append(line);
+    Q_EMIT lineAdded(line);
+}
