@@ -1,0 +1,296 @@
+#include "collector/ftpstep.h"
+
+#include "collector/runcontext.h"
+#include "collector/runlog.h"
+#include "common/atomicfile.h"
+#include "common/clock.h"
+#include "common/codepage.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr long kDefaultPort = 21;
+constexpr long kConnectTimeoutSeconds = 30;
+constexpr long kResponseTimeoutSeconds = 60;
+constexpr long kStallSeconds = 60;
+constexpr int kTypeAscii = 1;
+
+struct FtpSettings
+{
+    QString address;
+    long port = kDefaultPort;
+    QByteArray user;
+    QByteArray password;
+    QByteArray proxy;
+    bool passive = true;
+    int type = 0;
+    QByteArray directory;
+};
+
+// The port is read the way the settings dialog writes it: leading digits count, anything else
+// (empty, 0, text) means the FTP default.
+long portOf(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && trimmed.at(digits).isDigit() && digits < 9)
+        ++digits;
+    const long port = trimmed.left(digits).toLong();
+    return port == 0 ? kDefaultPort : port;
+}
+
+std::optional<FtpSettings> readSettings(const RunContext &run)
+{
+    FtpSettings s;
+    bool numeric = false;
+    s.type = run.setting("FtpType").trimmed().toInt(&numeric);
+    if (!numeric)
+        return std::nullopt;
+    s.address = run.setting("FtpAddress").trimmed();
+    s.port = portOf(run.setting("FtpPort"));
+    s.user = CodePage::toAnsi(run.setting("FtpUser"));
+    s.password = CodePage::toAnsi(run.setting("FtpPassword"));
+    s.proxy = CodePage::toAnsi(run.setting("FtpProxy"));
+    s.passive = run.setting("FtpPassive") != u"0";
+    s.directory = CodePage::toAnsi(run.setting("FtpDirectory"));
+    return s;
+}
+
+// An ASCII transfer goes out in network form (CR LF). libcurl adds a CR before every LF
+// itself, so line ends are reduced to LF first; otherwise a CR LF file would arrive as CR CR LF.
+QByteArray toAsciiSource(QByteArray bytes)
+{
+    bytes.replace("\r\n"_ba, "\n"_ba);
+    return bytes;
+}
+
+/// One libcurl easy handle standing for the Internet handle and the FTP connection: its
+/// control connection is kept open between the operations, so login, change of directory and
+/// store run on one session.
+class FtpSession
+{
+public:
+    explicit FtpSession(const FtpSettings &settings)
+        : m_settings(settings)
+    {
+    }
+    ~FtpSession() { close(); }
+    FtpSession(const FtpSession &) = delete;
+    FtpSession &operator=(const FtpSession &) = delete;
+
+    bool open()
+    {
+        m_curl = curl_easy_init();
+        if (!m_curl)
+            return false;
+        curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_DEBUGFUNCTION, &FtpSession::onDebug);
+        curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(m_curl, CURLOPT_PROXY, m_settings.proxy.constData());
+        curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+        curl_easy_setopt(m_curl, CURLOPT_FTP_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
+        curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        // The directory is changed only by the explicit step, never by libcurl on its own.
+        curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+        if (m_settings.passive)
+            curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPSV, 0L);
+        else
+            curl_easy_setopt(m_curl, CURLOPT_FTPPORT, "-");
+        return true;
+    }
+
+    bool hasHandle() const { return m_curl != nullptr; }
+    bool isConnected() const { return m_connected; }
+
+    bool connect()
+    {
+        if (!m_curl || m_connected)
+            return false;
+        curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_settings.user.constData());
+        curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_settings.password.constData());
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+        m_connected = perform(url(QByteArray()));
+        return m_connected;
+    }
+
+    bool changeDirectory()
+    {
+        if (!m_connected)
+            return false;
+        const QByteArray command = "CWD "_ba + m_settings.directory;
+        curl_slist *commands = curl_slist_append(nullptr, command.constData());
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, commands);
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+        const bool ok = perform(url(QByteArray()));
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
+        curl_slist_free_all(commands);
+        return ok;
+    }
+
+    bool store(const QString &localPath, const QByteArray &remoteName)
+    {
+        if (!m_connected)
+            return false;
+        QFile file(localPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        m_upload = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        const bool ascii = m_settings.type == kTypeAscii;
+        if (ascii)
+            m_upload = toAsciiSource(std::move(m_upload));
+        m_uploadPos = 0;
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+        curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &FtpSession::onRead);
+        curl_easy_setopt(m_curl, CURLOPT_READDATA, this);
+        curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(m_upload.size()));
+        const bool ok = perform(url(remoteName));
+        curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 0L);
+        m_upload.clear();
+        return ok;
+    }
+
+    // Ends the session; libcurl says QUIT on the control connection when the handle goes.
+    void close()
+    {
+        if (m_curl)
+            curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+        m_connected = false;
+    }
+
+    /// The server's last reply line of the failing call ("" when none came).
+    QString lastResponse() const { return CodePage::fromAnsi(m_lastReply); }
+
+private:
+    QByteArray url(const QByteArray &path) const
+    {
+        QByteArray host = m_settings.address.toUtf8();
+        if (host.contains(':'))
+            host = '[' + host + ']';
+        return "ftp://"_ba + host + ':' + QByteArray::number(m_settings.port) + '/' + path;
+    }
+
+    bool perform(const QByteArray &target)
+    {
+        m_lastReply.clear();
+        m_pending.clear();
+        curl_easy_setopt(m_curl, CURLOPT_URL, target.constData());
+        return curl_easy_perform(m_curl) == CURLE_OK;
+    }
+
+    static int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *self)
+    {
+        if (type != CURLINFO_HEADER_IN)
+            return 0;
+        auto *session = static_cast<FtpSession *>(self);
+        session->m_pending.append(data, static_cast<qsizetype>(size));
+        qsizetype end;
+        while ((end = session->m_pending.indexOf('\n')) >= 0) {
+            const QByteArray line = session->m_pending.left(end).trimmed();
+            session->m_pending.remove(0, end + 1);
+            if (!line.isEmpty())
+                session->m_lastReply = line;
+        }
+        return 0;
+    }
+
+    static size_t onRead(char *buffer, size_t size, size_t count, void *self)
+    {
+        auto *session = static_cast<FtpSession *>(self);
+        const qsizetype left = session->m_upload.size() - session->m_uploadPos;
+        const qsizetype n = std::min<qsizetype>(left, static_cast<qsizetype>(size * count));
+        std::memcpy(buffer, session->m_upload.constData() + session->m_uploadPos, size_t(n));
+        session->m_uploadPos += n;
+        return size_t(n);
+    }
+
+    const FtpSettings &m_settings;
+    CURL *m_curl = nullptr;
+    bool m_connected = false;
+    QByteArray m_lastReply;
+    QByteArray m_pending;
+    QByteArray m_upload;
+    qsizetype m_uploadPos = 0;
+};
+
+bool copyDataFile(const RunContext &run, const QString &target)
+{
+    QFile source(QDir(run.folder).filePath(u"TarvoInfo.dat"_s));
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return false;
+    return writeFileAtomically(target, bytes);
+}
+
+void logTransfer(RunLog &log, const FtpSettings &settings, FtpSession &session,
+                 const QString &dataFile, const QString &fileName)
+{
+    const QString directory = CodePage::fromAnsi(settings.directory);
+    log.WriteRunLog(session.changeDirectory()
+                        ? u"チェンジディレクトリ成功。["_s + directory + u"] (FtpSetCurrentDirectory)"_s
+                        : u"チェンジディレクトリ失敗。["_s + directory + u"] (FtpSetCurrentDirectory)"_s);
+    log.WriteRunLog(session.store(dataFile, fileName.toUtf8())
+                        ? u"アップロード成功。["_s + fileName + u"] (FtpPutFile)"_s
+                        : u"アップロード失敗。["_s + fileName + u"] (FtpPutFile)"_s);
+}
+
+} // namespace
+
+void UploadFtp(RunContext &run)
+{
+    const std::optional<FtpSettings> settings = readSettings(run);
+    if (!settings)
+        return;
+
+    static const Clock systemClock;
+    RunLog log(run.clock ? *run.clock : systemClock);
+    log.OpenRunLog(run.outputFile(u".FTP.LOG"_s));
+
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    FtpSession session(*settings);
+    if (session.open()) {
+        log.WriteRunLog(u"WinInetの初期処理が完了しました。(InternetOpen)"_s);
+    } else {
+        session.close();
+        log.WriteRunLog(u"WinInetの初期処理に失敗しました。(InternetOpen)"_s + session.lastResponse());
+    }
+
+    if (session.hasHandle() && !session.isConnected()) {
+        if (session.connect()) {
+            log.WriteRunLog(u"FTPサーバに接続しました。(InternetConnect)"_s);
+        } else {
+            const QString response = session.lastResponse();
+            session.close();
+            log.WriteRunLog(u"FTPサーバの接続に失敗しました。(InternetConnect)"_s + response);
+        }
+    }
+
+    const QString fileName = run.macText + u".DAT"_s;
+    const QString dataFile = run.outputFile(u".DAT"_s);
+    if (copyDataFile(run, dataFile)) {
+        logTransfer(log, *settings, session, dataFile, fileName);
+        session.close();
+        log.WriteRunLog(u"FTPサーバから切断しました。(InternetCloseHandle)"_s);
+        log.WriteRunLog(u"WinInetの終了処理完了。(InternetCloseHandle)"_s);
+    }
+    session.close();
+    curl_global_cleanup();
+    log.CloseRunLog();
+}
