@@ -1,0 +1,95 @@
+#include "collector/mailstep.h"
+
+#include "collector/mail/sendemail.h"
+#include "collector/runcontext.h"
+#include "collector/runlog.h"
+#include "common/atomicfile.h"
+#include "common/clock.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString resultText(int result)
+{
+    switch (result) {
+    case SendEmail::Accepted: return u"メールの送信に成功しました。"_s;
+    case SendEmail::NotFinished: return u"メール送信プログラム起動時にエラーが発生しました。"_s;
+    case SendEmail::ReceiveError: return u"データ受信エラーが発生しました。"_s;
+    case SendEmail::ConnectionClosed: return u"メールサーバとの接続が切れました。"_s;
+    case SendEmail::SendError: return u"データ送信エラーが発生しました。"_s;
+    case SendEmail::GreetingFailed: return u"メールサーバ接続時にエラーが発生しました。"_s;
+    case SendEmail::HeloFailed: return u"SMTPコマンド（HELO）に失敗しました。"_s;
+    case SendEmail::MailFromFailed: return u"SMTPコマンド（MAIL FROM）に失敗しました。"_s;
+    case SendEmail::RcptFailed: return u"SMTPコマンド（RCPT）に失敗しました。"_s;
+    case SendEmail::DataFailed: return u"SMTPコマンド（DATA）に失敗しました。"_s;
+    case SendEmail::SocketFailed: return u"Socketの生成に失敗しました。"_s;
+    case SendEmail::MessageRefused: return u"メールサーバがメッセージを受け付けませんでした。"_s;
+    default: return QString();
+    }
+}
+
+// The data file is sent as it is at this moment, under the PC's name.
+bool copyDataFile(const RunContext &run, const QString &target)
+{
+    QFile source(QDir(run.folder).filePath(u"TarvoInfo.dat"_s));
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return false;
+    return writeFileAtomically(target, bytes);
+}
+
+bool readable(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+int sendAndWait(SendEmailArgs args)
+{
+    SendEmail client(std::move(args));
+    QEventLoop loop;
+    QObject::connect(&client, &SendEmail::finished, &loop, &QEventLoop::quit);
+    client.start();
+    // The client's time-out guarantees that the loop ends.
+    if (!client.isFinished())
+        loop.exec();
+    return client.result();
+}
+
+} // namespace
+
+void SendMailStep(RunContext &run)
+{
+    const QString insertFile = run.outputFile(u".INSERT.SQL"_s);
+    const QString updateFile = run.outputFile(u".UPDATE.SQL"_s);
+    const QString dataFile = run.outputFile(u".DAT"_s);
+    if (!copyDataFile(run, dataFile))
+        return;
+
+    SendEmailArgs args;
+    // The SQL files of an earlier run go along when this run has no SQL step.
+    for (const QString &file : {dataFile, insertFile, updateFile}) {
+        if (readable(file))
+            args.mail.attachments.append(file);
+    }
+    args.server = run.setting("SmtpServer");
+    args.port = run.setting("SmtpPort");
+    args.mail.fromAddress = run.setting("From");
+    args.mail.recipients = run.setting("To");
+    args.mail.subject = run.setting("Subject");
+    args.mail.body = u"添付ファイルを参照ください。"_s;
+    args.timeoutSeconds = u"30"_s;
+
+    static const Clock systemClock;
+    RunLog log(run.clock ? *run.clock : systemClock);
+    log.OpenRunLog(run.outputFile(u".MAIL.LOG"_s));
+    log.WriteRunLog(resultText(sendAndWait(std::move(args))));
+    log.CloseRunLog();
+}
