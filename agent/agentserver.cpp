@@ -47,7 +47,12 @@ AgentServer::AgentServer(AgentContext &context, RequestHandlers &handlers, QObje
 
 AgentServer::~AgentServer()
 {
-    CloseSockets();
+    // Quietly: the log belongs to an agent that has already shut down.
+    QString errorText;
+    if (m_dataSocket != basWSock::InvalidSocket)
+        basWSock::CloseSocket(m_dataSocket, errorText);
+    if (m_listenSocket != basWSock::InvalidSocket)
+        basWSock::CloseSocket(m_listenSocket, errorText);
 }
 
 void AgentServer::logMain(const QString &text) { m_context.log.AddLog(text, StatusLog::Main); }
