@@ -60,15 +60,21 @@ CpuInfo parseCpuInfo(QByteArrayView text)
 
 namespace {
 
-// Processors without "cpu MHz" in /proc/cpuinfo (ARM, some VMs) still publish their clock here.
+// The rated clock of the first processor. "cpu MHz" of /proc/cpuinfo is the momentary clock,
+// which frequency scaling changes from second to second; the rated one stays put between runs,
+// as the registry's ~MHz does.
 int cpufreqMhz()
 {
-    QFile file(QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/cpuinfo_max_freq"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    bool ok = false;
-    const qint64 khz = file.readAll().trimmed().toLongLong(&ok);
-    return ok && khz > 0 ? int((khz + 500) / 1000) : 0;
+    for (const char *name : {"base_frequency", "cpuinfo_max_freq"}) {
+        QFile file(QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/") + QLatin1StringView(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qint64 khz = file.readAll().trimmed().toLongLong(&ok);
+        if (ok && khz > 0)
+            return int((khz + 500) / 1000);
+    }
+    return 0;
 }
 
 } // namespace
@@ -84,7 +90,7 @@ CpuInfo readCpuInfo()
         const long online = sysconf(_SC_NPROCESSORS_ONLN);
         info.processors = online > 0 ? int(online) : 0;
     }
-    if (info.mhz == 0)
-        info.mhz = cpufreqMhz();
+    if (const int rated = cpufreqMhz(); rated > 0)
+        info.mhz = rated;
     return info;
 }
