@@ -2,6 +2,10 @@
 #include "collector/definitionfile.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+
+#include <QFile>
 
 #include <QTest>
 
@@ -28,6 +32,7 @@ private Q_SLOTS:
     void appLineRoundTrip();
     void keyListBuffer();
     void runStamp();
+    void packagedFile();
 };
 
 void tst_DefinitionFile::sectionForOs_data()
@@ -296,6 +301,38 @@ void tst_DefinitionFile::runStamp()
     QCOMPARE(DefinitionFile::runTime(when), u"093015"_s);
     QCOMPARE(DefinitionFile::runTime(QDateTime(QDate(2004, 3, 12), QTime(23, 5, 0))),
              u"230500"_s);
+}
+
+void tst_DefinitionFile::packagedFile()
+{
+    QFile raw(QStringLiteral(TARVO_SOURCE_DIR) + u"/packaging/TarvoInfo.dat"_s);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+    bool ok = false;
+    CodePage::fromAnsi(bytes, &ok);
+    QVERIFY(ok);
+
+    ProfileFile file;
+    file.parse(bytes);
+    QStringList keys;
+    for (const QByteArray &key : DefinitionFile::sectionKeys(file, DefinitionFile::SystemSection))
+        keys << QString::fromLatin1(key);
+    QStringList names;
+    for (const SystemItem &item : SysInfo::collectSystemItems())
+        names << item.name;
+    QCOMPARE(keys, names);
+    QCOMPARE(file.value("DAT", "SysDatVersion").size(), 14);
+
+    const QList<AppItem> items = LoadAppItems(file, DefinitionFile::applicationSection());
+    QVERIFY(items.size() >= 3);
+    for (const AppItem &item : items) {
+        QVERIFY2(item.id == u"R" || item.id == u"F", qPrintable(item.column));
+        if (item.id == u"R")
+            QVERIFY2(Registry::rootFromName(item.keyOrFolder), qPrintable(item.column));
+        QCOMPARE(item.date, u"YYYYMMDD"_s);
+        QCOMPARE(item.value, QString());
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_DefinitionFile)
