@@ -48,6 +48,7 @@ AgentServer::AgentServer(AgentContext &context, RequestHandlers &handlers, QObje
 AgentServer::~AgentServer()
 {
     // Quietly: the log belongs to an agent that has already shut down.
+    closeLingeringSocket();
     QString errorText;
     if (m_dataSocket != basWSock::InvalidSocket)
         basWSock::CloseSocket(m_dataSocket, errorText);
@@ -223,8 +224,7 @@ void AgentServer::onReplySent(qint64 bytes)
         return;
     }
     if (m_requestCode == Frame::EndSession) {
-        CloseSockets();
-        startAgain();
+        restartListening();
         return;
     }
     setReading(true);
@@ -254,22 +254,39 @@ void AgentServer::setReading(bool on)
 
 void AgentServer::onTimeout()
 {
-    CloseSockets();
-    startAgain();
+    restartListening();
 }
 
 void AgentServer::closeConnection(const QString &mainLine)
 {
     logMain(mainLine);
-    CloseSockets();
-    startAgain();
+    restartListening();
 }
 
 void AgentServer::reset()
 {
     m_state = Error;
+    restartListening();
+}
+
+void AgentServer::restartListening()
+{
+    // The console's connection is closed only once the new listening socket is there: a
+    // console that reconnects as soon as it sees the close then finds the agent listening,
+    // instead of the backlog of the socket being closed.
+    m_deferDataClose = true;
     CloseSockets();
+    m_deferDataClose = false;
     startAgain();
+    closeLingeringSocket();
+}
+
+void AgentServer::closeLingeringSocket()
+{
+    QString errorText;
+    if (m_lingeringSocket != basWSock::InvalidSocket)
+        basWSock::CloseSocket(m_lingeringSocket, errorText);
+    m_lingeringSocket = basWSock::InvalidSocket;
 }
 
 void AgentServer::startAgain()
@@ -299,8 +316,12 @@ void AgentServer::CloseSockets()
         m_acceptNotifier->deleteLater();
         m_acceptNotifier = nullptr;
     }
-    if (m_dataSocket != basWSock::InvalidSocket)
+    if (m_deferDataClose && m_dataSocket != basWSock::InvalidSocket) {
+        closeLingeringSocket();
+        m_lingeringSocket = m_dataSocket;
+    } else if (m_dataSocket != basWSock::InvalidSocket) {
         basWSock::CloseSocket(m_dataSocket, errorText);
+    }
     if (m_listenSocket != basWSock::InvalidSocket)
         basWSock::CloseSocket(m_listenSocket, errorText);
     m_dataSocket = basWSock::InvalidSocket;

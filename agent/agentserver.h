@@ -63,6 +63,9 @@ private:
     void closeConnection(const QString &mainLine);
     void reset();
     void startAgain();
+    /// CloseSockets and Start, the console's connection closed last.
+    void restartListening();
+    void closeLingeringSocket();
     void setReading(bool on);
     void logMain(const QString &text);
     void logDetail(const QString &text);
@@ -74,6 +77,8 @@ private:
     qint16 m_state = 0;
     int m_listenSocket = -1;
     int m_dataSocket = -1;
+    int m_lingeringSocket = -1;
+    bool m_deferDataClose = false;
     SocketNotifier *m_acceptNotifier = nullptr;
     SocketNotifier *m_dataNotifier = nullptr;
     SocketSender *m_sender = nullptr;

@@ -141,9 +141,14 @@ Reply RequestHandlers::GetDataFile(const QByteArray &payload)
 
 Reply RequestHandlers::GetStatusLog()
 {
+    const QList<QByteArray> &lines = m_context.log.ansiLines();
+    qsizetype size = 0;
+    for (const QByteArray &line : lines)
+        size += line.size() + 2;
     QByteArray body;
-    for (const QString &line : m_context.log.lines())
-        body += CodePage::toAnsi(line) + CrLf;
+    body.reserve(size);
+    for (const QByteArray &line : lines)
+        body += line + CrLf;
     return {401, body};
 }
 

@@ -1,6 +1,7 @@
 #include "agent/statuslog.h"
 
 #include "common/clock.h"
+#include "common/codepage.h"
 #include "common/formats.h"
 
 using namespace Qt::StringLiterals;
@@ -19,9 +20,12 @@ void StatusLog::AddLog(const QString &text, Level level)
     if (!logged)
         return;
     // One line goes when the list already holds more than the limit: it keeps limit + 1 lines.
-    if (!m_lines.isEmpty() && m_lines.size() > m_maxLines)
+    if (!m_lines.isEmpty() && m_lines.size() > m_maxLines) {
         m_lines.removeFirst();
+        m_ansiLines.removeFirst();
+    }
     const QString line = Formats::dateTime(m_clock.now()) + u'\t' + text;
     m_lines.append(line);
+    m_ansiLines.append(CodePage::toAnsi(line));
     Q_EMIT lineAdded(line);
 }

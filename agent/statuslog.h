@@ -19,6 +19,8 @@ public:
     void configure(const QString &debugMode, int maxLines);
     void AddLog(const QString &text, Level level);
     const QStringList &lines() const { return m_lines; }
+    /// The same lines in the ANSI code page, encoded once when logged (request 400 sends them).
+    const QList<QByteArray> &ansiLines() const { return m_ansiLines; }
 
 Q_SIGNALS:
     /// A line was logged (after the oldest one was dropped, if it had to be).
@@ -29,4 +31,5 @@ private:
     QString m_debugMode = QStringLiteral("1");
     int m_maxLines = 1000;
     QStringList m_lines;
+    QList<QByteArray> m_ansiLines;
 };

@@ -1,0 +1,261 @@
+// Agent throughput and footprint: request cycles per second on loopback with p50/p99 latency,
+// a 100 MiB distribution against a plain loopback copy of the same bytes, and the idle
+// agent's resident memory and CPU time.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray frame(int code, const QByteArray &body)
+{
+    QByteArray bytes = QByteArray::number(code) + ';';
+    const quint32 length = quint32(9 + body.size());
+    for (int i = 0; i < 4; ++i)
+        bytes += char((length >> (8 * i)) & 0xff);
+    return bytes + ';' + body;
+}
+
+QByteArray readFrame(QTcpSocket &socket)
+{
+    QByteArray buffer;
+    for (;;) {
+        buffer += socket.readAll();
+        if (buffer.size() >= 8) {
+            quint32 length = 0;
+            for (int i = 0; i < 4; ++i)
+                length |= quint32(quint8(buffer.at(4 + i))) << (8 * i);
+            if (buffer.size() >= qsizetype(length))
+                return buffer;
+        }
+        if (!socket.waitForReadyRead(30000))
+            return {};
+    }
+}
+
+bool sendAll(QTcpSocket &socket, const QByteArray &bytes)
+{
+    socket.write(bytes);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(30000))
+            return false;
+    }
+    return true;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+struct Agent
+{
+    QTemporaryDir dir;
+    quint16 port = freePort();
+    QProcess process;
+
+    bool start()
+    {
+        QFile ini(dir.filePath(u"TarvoAgent.ini"_s));
+        QFile shipped(QStringLiteral(TARVO_SOURCE_DIR "/packaging/TarvoAgent.ini"));
+        if (!shipped.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
+            return false;
+        QByteArray text = shipped.readAll();
+        text.replace("Port=7710", QByteArray("Port=" + QByteArray::number(port)));
+        ini.write(text + "[TarvoAgent]\r\nListenAddress=127.0.0.1\r\n");
+        ini.close();
+        QFile::copy(QStringLiteral(TARVO_BIN_DIR "/TarvoAgent"), dir.filePath(u"TarvoAgent"_s));
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(dir.filePath(u"TarvoAgent"_s), {u"--headless"_s});
+        if (!process.waitForStarted())
+            return false;
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            if (probe.waitForConnected(50)) {
+                sendAll(probe, frame(900, "\r\n"));
+                readFrame(probe);
+                probe.waitForDisconnected(1000);
+                return true;
+            }
+            QThread::msleep(25);
+        }
+        return false;
+    }
+    ~Agent()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
+qint64 procField(qint64 pid, const char *file, int field)
+{
+    QFile stat(u"/proc/%1/%2"_s.arg(pid).arg(QLatin1StringView(file)));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(field - 3).toLongLong();
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void cycles(Agent &agent, int count)
+{
+    QList<double> latencies;
+    int retries = 0;
+    QElapsedTimer total;
+    total.start();
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer one;
+        one.start();
+        for (;;) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, agent.port);
+            // A console that comes while the agent reopens its listening socket is dropped.
+            if (!socket.waitForConnected(5000) || !sendAll(socket, frame(400, "\r\n"))
+                || readFrame(socket).isEmpty()) {
+                ++retries;
+                continue;
+            }
+            sendAll(socket, frame(900, "\r\n"));
+            readFrame(socket);
+            socket.waitForDisconnected(5000);
+            break;
+        }
+        latencies << one.nsecsElapsed() / 1e6;
+    }
+    const double seconds = total.nsecsElapsed() / 1e9;
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("cycles (connect, 400, 900, close): %d in %.2f s = %.0f cycles/s; "
+                "p50 %.3f ms, p99 %.3f ms; %d reconnects\n",
+                count, seconds, count / seconds, latencies.at(count / 2),
+                latencies.at(count * 99 / 100), retries);
+}
+
+double plainCopyMiBps(const QByteArray &data)
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    QThread *receiver = QThread::create([&server, size = data.size()] {
+        server.waitForNewConnection(30000);
+        QTcpSocket *socket = server.nextPendingConnection();
+        QByteArray received;
+        received.reserve(size);
+        while (received.size() < size && socket->waitForReadyRead(30000))
+            received += socket->readAll();
+        socket->write("k");
+        socket->waitForBytesWritten(30000);
+        socket->waitForDisconnected(30000);
+    });
+    server.moveToThread(receiver);
+    receiver->start();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    client.waitForConnected(5000);
+    QElapsedTimer timer;
+    timer.start();
+    sendAll(client, data);
+    client.waitForReadyRead(30000);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    client.disconnectFromHost();
+    receiver->wait();
+    delete receiver;
+    return data.size() / 1048576.0 / seconds;
+}
+
+void distribution(Agent &agent)
+{
+    const QByteArray data(100 * 1048576, 'd');
+    const QByteArray times = "2024/01/02 03:04:05;2024/01/02 03:04:05;2024/01/02 03:04:05";
+    const QByteArray text = ";big.bin;" + times + ';';
+    const quint32 h = quint32(4 + text.size());
+    QByteArray payload;
+    for (int i = 0; i < 4; ++i)
+        payload += char((h >> (8 * i)) & 0xff);
+    const QByteArray request = frame(500, payload + text + data);
+
+    double best = 0;
+    for (int round = 0; round < 3; ++round) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, agent.port);
+        socket.waitForConnected(5000);
+        QElapsedTimer timer;
+        timer.start();
+        sendAll(socket, request);
+        const QByteArray reply = readFrame(socket);
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        if (!reply.startsWith("501;")) {
+            std::printf("distribution failed: %s\n", reply.left(40).constData());
+            return;
+        }
+        best = std::max(best, 100 / seconds);
+        sendAll(socket, frame(900, "\r\n"));
+        readFrame(socket);
+        socket.waitForDisconnected(5000);
+        QThread::msleep(100);
+    }
+    double copy = 0;
+    for (int round = 0; round < 3; ++round)
+        copy = std::max(copy, plainCopyMiBps(data));
+    std::printf("distribution of 100 MiB with 500: %.0f MiB/s; plain loopback copy %.0f MiB/s "
+                "(%.0f %%)\n",
+                best, copy, 100 * best / copy);
+}
+
+void idle(Agent &agent)
+{
+    const qint64 pid = agent.process.processId();
+    QThread::sleep(1);
+    const qint64 before = procField(pid, "stat", 14) + procField(pid, "stat", 15);
+    QThread::sleep(5);
+    const qint64 after = procField(pid, "stat", 14) + procField(pid, "stat", 15);
+    std::printf("idle agent: resident %.1f MiB; CPU over 5 s idle: %lld clock ticks\n",
+                residentKiB(pid) / 1024.0, after - before);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Agent fresh;
+    if (!fresh.start()) {
+        std::printf("agent did not start\n");
+        return 1;
+    }
+    idle(fresh);
+    Agent agent;
+    if (!agent.start()) {
+        std::printf("agent did not start\n");
+        return 1;
+    }
+    cycles(agent, argc > 1 ? QByteArray(argv[1]).toInt() : 5000);
+    distribution(agent);
+    return 0;
+}
