@@ -10,7 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3 python3-aiosmtpd python3-pyftpdlib mariadb-server
   xvfb fonts-noto-cjk
-  procps iproute2
+  procps iproute2 sqlite3 curl
 )
 
 missing=()
