@@ -105,8 +105,11 @@ public:
         curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
         if (m_settings.passive)
             curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPSV, 0L);
-        else
+        else {
+            // PORT rather than EPRT: what older servers and firewalls expect of an active client.
             curl_easy_setopt(m_curl, CURLOPT_FTPPORT, "-");
+            curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPRT, 0L);
+        }
         return true;
     }
 

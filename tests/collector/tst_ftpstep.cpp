@@ -1,0 +1,261 @@
+#include "collector/ftpserver.h"
+
+#include "collector/ftpstep.h"
+#include "collector/runcontext.h"
+#include "common/codepage.h"
+
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Mac = u"00155D010203"_s;
+const QByteArray DataFile = "[SYSTEM]\r\nSysOS=P;20040312;093015;Debian GNU/Linux 12\r\n"
+                            "SysUserName=P;20040312;093015;\x8E\x52\x93\x63\r\n[DAT]\r\n"
+                            "SysDatVersion=20040301120000\r\n"_ba;
+const QString Opened = u"WinInetの初期処理が完了しました。(InternetOpen)"_s;
+const QString Connected = u"FTPサーバに接続しました。(InternetConnect)"_s;
+const QString ConnectFailed = u"FTPサーバの接続に失敗しました。(InternetConnect)"_s;
+const QString Disconnected = u"FTPサーバから切断しました。(InternetCloseHandle)"_s;
+const QString Ended = u"WinInetの終了処理完了。(InternetCloseHandle)"_s;
+
+class FixedClock : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime(QDate(2004, 3, 12), QTime(9, 30, 15)); }
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList logFor(const QStringList &messages)
+{
+    QString text = QString(58, u'=') + u"\r\n2004年03月12日 09時30分15秒に起動\r\n"_s
+                   + QString(58, u'=') + u"\r\n"_s;
+    for (const QString &message : messages)
+        text += u"2004/03/12 09:30:15\t"_s + message + u"\r\n"_s;
+    return text.split(u"\r\n"_s);
+}
+
+QString cwdLine(bool ok, const QString &directory)
+{
+    return (ok ? u"チェンジディレクトリ成功。["_s : u"チェンジディレクトリ失敗。["_s) + directory
+           + u"] (FtpSetCurrentDirectory)"_s;
+}
+
+QString putLine(bool ok)
+{
+    return (ok ? u"アップロード成功。["_s : u"アップロード失敗。["_s) + Mac + u".DAT] (FtpPutFile)"_s;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+bool hasCommand(const QList<QByteArray> &commands, const QByteArray &prefix)
+{
+    for (const QByteArray &command : commands) {
+        if (command.startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestFtpStep : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void upload_data();
+    void upload();
+    void directoryChange_data();
+    void directoryChange();
+    void loginRefused();
+    void unreachableServer();
+    void typeNotANumberEndsBeforeTheLog();
+    void missingDataFileEndsAfterConnecting();
+
+private:
+    void configure(int port, const QString &extra);
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    QStringList log() const
+    {
+        return CodePage::fromAnsi(readAll(file(Mac + u".FTP.LOG"_s))).split(u"\r\n"_s);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FixedClock m_clock;
+    RunContext m_run;
+};
+
+void TestFtpStep::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    writeFile(file(u"TarvoInfo.dat"_s), DataFile);
+    m_run = RunContext();
+    m_run.folder = m_dir->path();
+    m_run.macText = Mac;
+    m_run.clock = &m_clock;
+}
+
+void TestFtpStep::configure(int port, const QString &extra)
+{
+    m_run.agentSettings.parse(CodePage::toAnsi(
+        QString(u"[TarvoInfo]\r\nFtpUpload=1\r\nFtpAddress=127.0.0.1\r\nFtpPort="_s
+                + QString::number(port) + u"\r\nFtpUser="_s + FtpTest::User + u"\r\nFtpPassword="_s
+                + FtpTest::Password + u"\r\nFtpProxy=\r\n"_s + extra)));
+}
+
+void TestFtpStep::upload_data()
+{
+    QTest::addColumn<QString>("passive");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("dataCommand");
+    QTest::addColumn<QByteArray>("typeCommand");
+    QTest::addColumn<QByteArray>("stored");
+    // pyftpdlib keeps an ASCII upload with its own line ends (LF): a CR LF file that went out
+    // as CR CR LF would arrive with a stray CR on every line.
+    QByteArray lf = DataFile;
+    lf.replace("\r\n", "\n");
+    QTest::newRow("passive binary") << u"1"_s << u"2"_s << "PASV"_ba << "TYPE I"_ba << DataFile;
+    QTest::newRow("active binary") << u"0"_s << u"2"_s << "PORT 127,0,0,1,"_ba << "TYPE I"_ba << DataFile;
+    QTest::newRow("passive ASCII") << u"1"_s << u"1"_s << "PASV"_ba << "TYPE A"_ba << lf;
+    QTest::newRow("active ASCII") << u"0"_s << u"1"_s << "PORT 127,0,0,1,"_ba << "TYPE A"_ba << lf;
+    QTest::newRow("passive when missing") << u"-"_s << u"2"_s << "PASV"_ba << "TYPE I"_ba << DataFile;
+}
+
+void TestFtpStep::upload()
+{
+    QFETCH(QString, passive);
+    QFETCH(QString, type);
+    QFETCH(QByteArray, dataCommand);
+    QFETCH(QByteArray, typeCommand);
+    QFETCH(QByteArray, stored);
+
+    FtpTest::FtpServer server;
+    QVERIFY(server.start());
+    // An upload of an earlier run is replaced.
+    writeFile(server.home() + u"/inbox/"_s + Mac + u".DAT"_s, "an older, longer upload of this PC"_ba);
+    const QString passiveKey = passive == u"-"_s ? QString() : u"FtpPassive="_s + passive + u"\r\n"_s;
+    configure(server.port(), passiveKey + u"FtpType="_s + type + u"\r\nFtpDirectory=inbox\r\n"_s);
+
+    UploadFtp(m_run);
+
+    QCOMPARE(log(), logFor({Opened, Connected, cwdLine(true, u"inbox"_s), putLine(true),
+                            Disconnected, Ended}));
+    QCOMPARE(readAll(file(Mac + u".DAT"_s)), DataFile);
+    QCOMPARE(server.file(u"inbox/"_s + Mac + u".DAT"_s), stored);
+    const QList<QByteArray> commands = server.commands();
+    QCOMPARE(commands.first(), "USER " + FtpTest::User.toLatin1());
+    QVERIFY(commands.contains("CWD inbox"));
+    QVERIFY(commands.contains(typeCommand));
+    QVERIFY(commands.contains("STOR " + Mac.toLatin1() + ".DAT"));
+    QVERIFY2(hasCommand(commands, dataCommand), commands.join(' ').constData());
+    QCOMPARE(commands.last(), "QUIT"_ba);
+    // One session: a single login for the whole step.
+    QCOMPARE(commands.count("PASS " + FtpTest::Password.toLatin1()), 1);
+}
+
+void TestFtpStep::directoryChange_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("missing directory") << u"nowhere"_s << false << "CWD nowhere"_ba;
+    // Sent as it is; this server takes a bare CWD as "back to the home directory".
+    QTest::newRow("empty directory") << QString() << true << "CWD"_ba;
+}
+
+void TestFtpStep::directoryChange()
+{
+    QFETCH(QString, directory);
+    QFETCH(bool, changed);
+    QFETCH(QByteArray, command);
+    FtpTest::FtpServer server;
+    QVERIFY(server.start());
+    configure(server.port(), u"FtpType=2\r\nFtpDirectory="_s + directory + u"\r\n"_s);
+
+    UploadFtp(m_run);
+
+    QCOMPARE(log(), logFor({Opened, Connected, cwdLine(changed, directory), putLine(true),
+                            Disconnected, Ended}));
+    QList<QByteArray> sent = server.commands();
+    for (QByteArray &line : sent)
+        line = line.trimmed();
+    QVERIFY2(sent.contains(command), sent.join('|').constData());
+    // The upload goes to the directory the session is in: the home directory.
+    QCOMPARE(server.file(Mac + u".DAT"_s), DataFile);
+}
+
+void TestFtpStep::loginRefused()
+{
+    FtpTest::FtpServer server;
+    QVERIFY(server.start());
+    configure(server.port(), u"FtpType=2\r\nFtpDirectory=inbox\r\n"_s);
+    m_run.agentSettings.setValue("TarvoInfo", "FtpPassword", "wrong");
+
+    UploadFtp(m_run);
+
+    QCOMPARE(log(), logFor({Opened, ConnectFailed + u"530 Authentication failed."_s,
+                            cwdLine(false, u"inbox"_s), putLine(false), Disconnected, Ended}));
+    QVERIFY(!server.commands().contains("STOR " + Mac.toLatin1() + ".DAT"));
+}
+
+void TestFtpStep::unreachableServer()
+{
+    int port = 0;
+    {
+        FtpTest::FtpServer gone; // a port that was just free; nothing listens there any more
+        QVERIFY(gone.start());
+        port = gone.port();
+    }
+    configure(port, u"FtpType=2\r\nFtpDirectory=inbox\r\n"_s);
+
+    UploadFtp(m_run);
+
+    QCOMPARE(log(), logFor({Opened, ConnectFailed, cwdLine(false, u"inbox"_s), putLine(false),
+                            Disconnected, Ended}));
+    QCOMPARE(readAll(file(Mac + u".DAT"_s)), DataFile);
+}
+
+void TestFtpStep::typeNotANumberEndsBeforeTheLog()
+{
+    FtpTest::FtpServer server;
+    QVERIFY(server.start());
+    configure(server.port(), u"FtpType=binary\r\nFtpDirectory=inbox\r\n"_s);
+
+    UploadFtp(m_run);
+
+    QVERIFY(!QFile::exists(file(Mac + u".FTP.LOG"_s)));
+    QVERIFY(!QFile::exists(file(Mac + u".DAT"_s)));
+    QCOMPARE(server.commands(), QList<QByteArray>());
+}
+
+void TestFtpStep::missingDataFileEndsAfterConnecting()
+{
+    FtpTest::FtpServer server;
+    QVERIFY(server.start());
+    configure(server.port(), u"FtpType=2\r\nFtpDirectory=inbox\r\n"_s);
+    QVERIFY(QFile::remove(file(u"TarvoInfo.dat"_s)));
+
+    UploadFtp(m_run);
+
+    QCOMPARE(log(), logFor({Opened, Connected}));
+    QVERIFY(!QFile::exists(file(Mac + u".DAT"_s)));
+    QVERIFY(!hasCommand(server.commands(), "STOR"));
+}
+
+QTEST_GUILESS_MAIN(TestFtpStep)
+#include "tst_ftpstep.moc"
