@@ -1,0 +1,355 @@
+// The agent's restart and self-update across the real TarvoAgent and TarvoUtil in a temporary
+// program folder on 127.0.0.1, driven by raw frames as a console sends them.
+#include "common/codepage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Agent = u"TarvoAgent"_s;
+const QString Updater = u"TarvoUtil"_s;
+constexpr int Bound = 15000;
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += char((value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+QByteArray frame(int code, const QByteArray &body)
+{
+    return QByteArray::number(code) + ';' + le32(quint32(9 + body.size())) + ';' + body;
+}
+
+/// 500/510: H ";" name ";" creation ";" last write ";" last access ";" then the file bytes.
+QByteArray fileRequest(int code, const QByteArray &name, const QByteArray &data)
+{
+    const QByteArray times = "2005/01/02 03:04:05;2005/01/02 03:04:05;2005/01/02 03:04:05";
+    const QByteArray text = ';' + name + ';' + times + ';';
+    return frame(code, le32(quint32(4 + text.size())) + text + data);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray codeOf(const std::optional<QByteArray> &reply)
+{
+    return reply ? reply->left(3) : "<none>"_ba;
+}
+
+/// One connection of a console: whole frames in and out.
+class Console
+{
+public:
+    bool connectOnce(quint16 port)
+    {
+        m_socket.abort();
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        return m_socket.waitForConnected(2000);
+    }
+    /// The agent serves one console at a time and listens afresh after each: a connection
+    /// that meets the moment between two listening sockets is tried again.
+    bool connectTo(quint16 port)
+    {
+        return QTest::qWaitFor([&] { return connectOnce(port); }, Bound);
+    }
+    /// Ends the session as a console does: 900, its reply, and the agent closes.
+    bool end()
+    {
+        return codeOf(exchange(frame(900, {}))) == "901" && closedByPeer();
+    }
+    /// Sends `request` and returns the reply frame; nullopt when none comes.
+    std::optional<QByteArray> exchange(const QByteArray &request, int timeoutMs = Bound)
+    {
+        m_socket.write(request);
+        QByteArray reply;
+        for (;;) {
+            reply += m_socket.readAll();
+            if (reply.size() >= 9) {
+                const quint32 length = quint8(reply[4]) | quint8(reply[5]) << 8
+                                       | quint8(reply[6]) << 16 | quint32(quint8(reply[7])) << 24;
+                if (quint32(reply.size()) >= length)
+                    return reply.left(length);
+            }
+            if (!m_socket.waitForReadyRead(timeoutMs))
+                return std::nullopt;
+        }
+    }
+    /// Waits until the agent closes the connection.
+    bool closedByPeer()
+    {
+        return m_socket.state() == QAbstractSocket::UnconnectedState
+               || m_socket.waitForDisconnected(Bound);
+    }
+
+private:
+    QTcpSocket m_socket;
+};
+
+/// A program folder with copies of the built agent and updater, its own port and output file.
+class ProgramFolder
+{
+public:
+    ProgramFolder()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        m_agentBytes = readFile(QStringLiteral(TARVO_BIN_DIR "/TarvoAgent"));
+        const QByteArray ini = "[TarvoAgent]\r\nPort=" + QByteArray::number(m_port)
+                               + "\r\nTimeOut=60\r\nStatusLog=1000\r\nAutoStart=0\r\nAutoExit=0\r\n"
+                                 "TimeStart=WEEK,23:59,\r\nExeFile=collect.sh\r\nDebugMode=0\r\n"
+                                 "ListenAddress=127.0.0.1\r\nAllowFrom=127.0.0.1\r\n"
+                                 "[TarvoInfo]\r\nSQLUpdate=0\r\nSmtpMail=0\r\nFtpUpload=0\r\n";
+        m_valid = m_dir.isValid() && m_port != 0 && write(u"TarvoAgent.ini"_s, ini, false)
+                  && write(Agent, m_agentBytes, true, OldWritten)
+                  && write(Updater, readFile(QStringLiteral(TARVO_BIN_DIR "/TarvoUtil")), true);
+    }
+    ~ProgramFolder()
+    {
+        // Agents started by the updater are no children of ours: end them the product's way.
+        if (QFile::exists(file(Updater)))
+            QProcess::execute(file(Updater), {u"terminate"_s, Agent});
+        m_first.kill();
+        m_first.waitForFinished();
+    }
+
+    /// The date of the old program: the backup is named after it.
+    static inline const QDateTime OldWritten{QDate(2004, 7, 3), QTime(12, 0, 0)};
+
+    bool isValid() const { return m_valid; }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    quint16 port() const { return m_port; }
+    QByteArray agentBytes() const { return m_agentBytes; }
+    /// The agent program told apart from the built one by what follows its end.
+    QByteArray distributedAgent() const { return m_agentBytes + "\ntarvo-e2e-distributed\n"; }
+    QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files, QDir::Name); }
+
+    bool write(const QString &name, const QByteArray &bytes, bool executable,
+               const QDateTime &lastWritten = {}) const
+    {
+        QFile out(file(name));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()
+            || !out.flush())
+            return false;
+        if (lastWritten.isValid() && !out.setFileTime(lastWritten, QFileDevice::FileModificationTime))
+            return false;
+        out.close();
+        return !executable
+               || out.setPermissions(out.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    }
+
+    /// Starts the first agent. Its output goes to a file that every later agent inherits: a
+    /// pipe would close with this process and break the next agent's writes.
+    bool startAgent()
+    {
+        m_first.setStandardOutputFile(file(u"agent.out"_s), QIODevice::Append);
+        m_first.setStandardErrorFile(file(u"agent.out"_s), QIODevice::Append);
+        m_first.setWorkingDirectory(QDir::rootPath());
+        m_first.start(file(Agent), {});
+        if (!m_first.waitForStarted(Bound))
+            return false;
+        return QTest::qWaitFor([this] { return answers(); }, Bound);
+    }
+    QProcess &firstAgent() { return m_first; }
+
+    /// Whether an agent answers request 100 on the port.
+    bool answers() const
+    {
+        Console console;
+        return console.connectOnce(m_port)
+               && codeOf(console.exchange(frame(100, {}), 2000)) == "101" && console.end();
+    }
+    /// The status log of the agent now answering.
+    QString statusLog() const
+    {
+        Console console;
+        if (!console.connectTo(m_port))
+            return {};
+        const auto reply = console.exchange(frame(400, {}));
+        if (!reply || !console.end())
+            return {};
+        return CodePage::fromAnsi(reply->mid(9));
+    }
+    /// The process id the running agent recorded for the updater to find it by.
+    qint64 agentPid() const { return readFile(file(u".TarvoAgent.lock"_s)).trimmed().toLongLong(); }
+
+private:
+    QTemporaryDir m_dir;
+    quint16 m_port = 0;
+    QByteArray m_agentBytes;
+    QProcess m_first;
+    bool m_valid = false;
+};
+
+/// What the program running as `pid` was loaded from: the old file stays readable here even
+/// after it has been replaced.
+QByteArray runningProgram(qint64 pid)
+{
+    return readFile(u"/proc/"_s + QString::number(pid) + u"/exe"_s);
+}
+
+} // namespace
+
+class tst_SelfUpdate : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void restart_data();
+    void restart();
+    void restartWithoutUpdaterFails();
+    void terminateEndsAgent();
+    void agentThatDoesNotEndIsLeftAlone();
+};
+
+void tst_SelfUpdate::restart_data()
+{
+    QTest::addColumn<QList<int>>("requests"); // 500, 130 or 510, in order
+    QTest::addColumn<bool>("distributed");    // TarvoAgent.new holds the new program
+    QTest::addColumn<bool>("removeNew");      // ... but it is gone before the restart
+    QTest::addColumn<QByteArray>("lastReply");
+
+    QTest::newRow("130 restarts the agent") << QList<int>{130} << false << false << "131"_ba;
+    QTest::newRow("500 then 130 installs the program")
+        << QList<int>{500, 130} << true << false << "131"_ba;
+    QTest::newRow("510 installs the program") << QList<int>{510} << true << false << "511"_ba;
+    QTest::newRow("update without the new file restarts the old agent")
+        << QList<int>{500, 130} << true << true << "131"_ba;
+}
+
+void tst_SelfUpdate::restart()
+{
+    QFETCH(QList<int>, requests);
+    QFETCH(bool, distributed);
+    QFETCH(bool, removeNew);
+    QFETCH(QByteArray, lastReply);
+
+    ProgramFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(folder.startAgent());
+    const qint64 oldPid = folder.agentPid();
+    QCOMPARE(oldPid, folder.firstAgent().processId());
+
+    QByteArray reply;
+    for (int code : requests) {
+        if (code == 130 && removeNew)
+            QVERIFY(QFile::remove(folder.file(u"TarvoAgent.new"_s)));
+        const QByteArray request =
+            code == 130 ? frame(130, {}) : fileRequest(code, "TarvoAgent", folder.distributedAgent());
+        Console console;
+        QVERIFY(console.connectTo(folder.port()));
+        reply = codeOf(console.exchange(request));
+        if (code == 500) {
+            QCOMPARE(reply, "501"_ba);
+            QVERIFY(console.end());
+        } else {
+            QVERIFY(console.closedByPeer());
+        }
+    }
+    QCOMPARE(reply, lastReply);
+
+    // The old agent ends by itself after its reply; a new one answers on the same port.
+    QVERIFY(folder.firstAgent().waitForFinished(Bound));
+    QCOMPARE(folder.firstAgent().exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(folder.answers(), Bound);
+    const qint64 newPid = folder.agentPid();
+    QVERIFY(newPid > 0);
+    QVERIFY(newPid != oldPid);
+    // Its status log starts afresh.
+    const QString log = folder.statusLog();
+    QVERIFY(log.contains(u"受信(400)"_s));
+    for (const QString &earlier : {u"受信(130)"_s, u"受信(500)"_s, u"受信(510)"_s})
+        QVERIFY2(!log.contains(earlier), qPrintable(log));
+
+    const bool installed = distributed && !removeNew;
+    const QByteArray running = installed ? folder.distributedAgent() : folder.agentBytes();
+    QCOMPARE(runningProgram(newPid), running);
+    QCOMPARE(readFile(folder.file(Agent)), running);
+    QVERIFY(QFileInfo(folder.file(Agent)).isExecutable());
+    QStringList expectedFiles{Agent, u"TarvoAgent.ini"_s, Updater, u"agent.out"_s};
+    if (installed) {
+        // The backup carries the old program's date; the distributed file stays.
+        QCOMPARE(readFile(folder.file(u"TarvoAgent.07032004"_s)), folder.agentBytes());
+        QCOMPARE(readFile(folder.file(u"TarvoAgent.new"_s)), folder.distributedAgent());
+        expectedFiles << u"TarvoAgent.07032004"_s << u"TarvoAgent.new"_s;
+    }
+    expectedFiles.sort();
+    QCOMPARE(folder.files(), expectedFiles);
+}
+
+void tst_SelfUpdate::restartWithoutUpdaterFails()
+{
+    ProgramFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QFile::remove(folder.file(Updater)));
+    QVERIFY(folder.startAgent());
+
+    Console console;
+    QVERIFY(console.connectTo(folder.port()));
+    const auto reply = console.exchange(fileRequest(510, "TarvoAgent", folder.distributedAgent()));
+    QVERIFY(reply.has_value());
+    QCOMPARE(*reply, frame(512, CodePage::toAnsi(u"再起動に失敗しました。"_s)));
+    // The agent ends all the same; the distributed program waits for the next start.
+    QVERIFY(console.closedByPeer());
+    QVERIFY(folder.firstAgent().waitForFinished(Bound));
+    QVERIFY(!folder.answers());
+    QCOMPARE(readFile(folder.file(Agent)), folder.agentBytes());
+    QCOMPARE(readFile(folder.file(u"TarvoAgent.new"_s)), folder.distributedAgent());
+}
+
+void tst_SelfUpdate::terminateEndsAgent()
+{
+    ProgramFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(folder.startAgent());
+
+    QCOMPARE(QProcess::execute(folder.file(Updater), {u"terminate"_s, Agent}), 0);
+    QVERIFY(folder.firstAgent().waitForFinished(Bound));
+    QCOMPARE(folder.firstAgent().exitStatus(), QProcess::CrashExit); // ended by force
+    QVERIFY(!folder.answers());
+}
+
+void tst_SelfUpdate::agentThatDoesNotEndIsLeftAlone()
+{
+    ProgramFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(folder.write(u"TarvoAgent.new"_s, folder.distributedAgent(), false));
+    QVERIFY(folder.startAgent());
+    const qint64 pid = folder.agentPid();
+
+    // The agent was not asked to end: the updater gives up when its time is up.
+    QProcess updater;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TARVO_UPDATER_LIMIT_MS"_s, u"300"_s);
+    updater.setProcessEnvironment(environment);
+    updater.start(folder.file(Updater), {u"update"_s, Agent, Agent, u"TarvoAgent.new"_s});
+    QVERIFY(updater.waitForFinished(Bound));
+
+    QVERIFY(folder.answers());
+    QCOMPARE(folder.agentPid(), pid);
+    QCOMPARE(folder.firstAgent().state(), QProcess::Running);
+    QCOMPARE(readFile(folder.file(Agent)), folder.agentBytes());
+    QCOMPARE(folder.files(), (QStringList{Agent, u"TarvoAgent.ini"_s, u"TarvoAgent.new"_s, Updater,
+                                          u"agent.out"_s}));
+}
+
+QTEST_GUILESS_MAIN(tst_SelfUpdate)
+#include "tst_selfupdate.moc"
