@@ -1,4 +1,4 @@
-// A stand-in for the agent in the updater's and the platform tests. It holds the agent's
+// A stand-in agent for the updater's process tests. It holds the agent's
 // single-instance lock under its own file name in its own folder and writes one line per event
 // to fakeagent.log there: "started PID VERSION", "second PID", "activated", "updater RESULT".
 // VERSION is the tag a test appends to a copy of this program ("\ntarvo-fake-version=N\n"),
