@@ -5,7 +5,8 @@
 class QSocketNotifier;
 
 /// Turns SIGTERM and SIGINT into a signal on the event loop (a self-pipe: the handler only
-/// writes a byte), so a service stop runs the program's ordinary exit.
+/// writes a byte), so a service stop runs the program's ordinary exit. SIGPIPE is ignored:
+/// writes to a closed pipe fail instead of ending the program.
 class SignalWatcher : public QObject
 {
     Q_OBJECT

@@ -67,7 +67,7 @@ for target in "${targets[@]}"; do
     status=$?
     set -e
     after=$(find "$corpus" -type f | wc -l)
-    runs=$(grep -o 'stat::number_of_executed_runs: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
+    runs=$(grep -o '^Done [0-9]* runs' "$log" | grep -o '[0-9]\+' || true)
     cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | grep -oE '[0-9]+' || true)
     line="$target: ${runs:-?} runs, coverage ${cov:-?} edges, corpus $before -> $after"
     if [ "$status" -ne 0 ]; then
