@@ -1,6 +1,7 @@
 -- The inventory table the collector writes: one row per PC, keyed by SysMACAddress, one column
--- per system item, per drive value, SysDatVersion and the three LastUpdate columns. Application
--- items are added as columns by the console's database check when they are defined.
+-- per system item, per drive value, SysDatVersion, the application items of the shipped
+-- TarvoInfo.dat and the three LastUpdate columns. Application items defined later need their
+-- own columns (the console's database check adds them).
 -- TEXT keeps the row under MariaDB's 64 KiB row limit; only the key needs a length.
 CREATE TABLE IF NOT EXISTS TarvoInfo (
   SysMACAddress VARCHAR(255) NOT NULL PRIMARY KEY,
@@ -175,6 +176,14 @@ CREATE TABLE IF NOT EXISTS TarvoInfo (
   SysDriveZTotal TEXT,
   SysDriveZFree TEXT,
   SysDatVersion TEXT,
+  -- The application items of the shipped TarvoInfo.dat.
+  LibcVersion TEXT,
+  OpenSSHServerVersion TEXT,
+  SambaInstalled TEXT,
+  ProcessorName TEXT,
+  SshdConfig TEXT,
+  CupsFolder TEXT,
+  TarvoRegistryFolder TEXT,
   LastUpdateBy TEXT,
   LastUpdateDate TEXT,
   LastUpdateTime TEXT
