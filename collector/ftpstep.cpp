@@ -231,17 +231,6 @@ private:
     qsizetype m_uploadPos = 0;
 };
 
-bool copyDataFile(const RunContext &run, const QString &target)
-{
-    QFile source(QDir(run.folder).filePath(u"TarvoInfo.dat"_s));
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return false;
-    return writeFileAtomically(target, bytes);
-}
-
 void logTransfer(RunLog &log, const FtpSettings &settings, FtpSession &session,
                  const QString &dataFile, const QString &fileName)
 {
@@ -287,7 +276,7 @@ void UploadFtp(RunContext &run)
 
     const QString fileName = run.macText + u".DAT"_s;
     const QString dataFile = run.outputFile(u".DAT"_s);
-    if (copyDataFile(run, dataFile)) {
+    if (run.copyDataFile(dataFile)) {
         logTransfer(log, *settings, session, dataFile, fileName);
         session.close();
         log.WriteRunLog(u"FTPサーバから切断しました。(InternetCloseHandle)"_s);

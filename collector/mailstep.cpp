@@ -33,18 +33,6 @@ QString resultText(int result)
     }
 }
 
-// The data file is sent as it is at this moment, under the PC's name.
-bool copyDataFile(const RunContext &run, const QString &target)
-{
-    QFile source(QDir(run.folder).filePath(u"TarvoInfo.dat"_s));
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return false;
-    return writeFileAtomically(target, bytes);
-}
-
 bool readable(const QString &path)
 {
     QFile file(path);
@@ -70,7 +58,7 @@ void SendMailStep(RunContext &run)
     const QString insertFile = run.outputFile(u".INSERT.SQL"_s);
     const QString updateFile = run.outputFile(u".UPDATE.SQL"_s);
     const QString dataFile = run.outputFile(u".DAT"_s);
-    if (!copyDataFile(run, dataFile))
+    if (!run.copyDataFile(dataFile))
         return;
 
     SendEmailArgs args;

@@ -1,8 +1,10 @@
 #include "collector/runcontext.h"
 
+#include "common/atomicfile.h"
 #include "common/codepage.h"
 
 #include <QDir>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -23,4 +25,15 @@ QString RunContext::setting(const char *key) const
 QString RunContext::outputFile(const QString &extension) const
 {
     return QDir(folder).filePath(macText + extension);
+}
+
+bool RunContext::copyDataFile(const QString &target) const
+{
+    QFile source(QDir(folder).filePath(u"TarvoInfo.dat"_s));
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return false;
+    return writeFileAtomically(target, bytes);
 }

@@ -30,4 +30,7 @@ struct RunContext
     QString setting(const char *key) const;
     /// `macText` + `extension` inside the program folder (".SQL.LOG", ".DAT", ...).
     QString outputFile(const QString &extension) const;
+    /// Copies TarvoInfo.dat as it is at this moment to `target` (the PC's name + ".DAT"), which
+    /// the mail and FTP steps send.
+    bool copyDataFile(const QString &target) const;
 };
