@@ -1,5 +1,7 @@
 #include "agent/agentserver.h"
 
+#include "agent/filespool.h"
+
 #include "agent/agentcontext.h"
 #include "agent/agentsettings.h"
 #include "agent/allowlist.h"
@@ -168,9 +170,13 @@ void AgentServer::onDataNotification(int, int, int error)
 
 void AgentServer::receive()
 {
-    QByteArray chunk(ReadChunkBytes, Qt::Uninitialized);
+    // While a large file is spooled, nothing beyond its frame is read.
+    const qint64 wanted = m_spool ? qMin<qint64>(ReadChunkBytes, m_spool->remaining())
+                                  : ReadChunkBytes;
+    if (m_readBuffer.size() < ReadChunkBytes)
+        m_readBuffer.resize(ReadChunkBytes);
     QString errorText;
-    const qint64 count = basWSock::Recv(m_dataSocket, chunk.data(), chunk.size(), errorText);
+    const qint64 count = basWSock::Recv(m_dataSocket, m_readBuffer.data(), wanted, errorText);
     if (count == basWSock::SocketError) {
         if (basWSock::LastError() == basWSock::WsaEWouldBlock)
             return;
@@ -183,17 +189,46 @@ void AgentServer::receive()
         closeConnection(m_peerLabel + u" 切断されています！"_s);
         return;
     }
-    const auto status = m_assembler.feed(QByteArrayView(chunk.constData(), count));
+    const QByteArrayView chunk(m_readBuffer.constData(), count);
+    if (m_spool)
+        spool(chunk);
+    else
+        assemble(chunk);
+}
+
+void AgentServer::assemble(QByteArrayView chunk)
+{
+    const auto status = m_assembler.feed(chunk);
     if (status == FrameAssembler::Status::Bad) {
         closeConnection(m_peerLabel + u" 不正なフレームを受信したため切断しました。(長さ "_s
                         + QString::number(m_assembler.declaredLength()) + u")"_s);
         return;
     }
-    if (status == FrameAssembler::Status::Complete)
+    if (status == FrameAssembler::Status::Complete) {
         handleMessage(m_assembler.takeMessage());
+        return;
+    }
+    m_spool = FileSpool::begin(m_context.folder, m_context.programName, m_assembler.held(),
+                               m_assembler.declaredLength());
+    if (m_spool) {
+        m_assembler.reset();
+        spool({});
+    }
 }
 
-void AgentServer::handleMessage(const Frame::Message &message)
+void AgentServer::spool(QByteArrayView chunk)
+{
+    m_spool->write(chunk);
+    if (m_spool->remaining() > 0)
+        return;
+    const Distribution::Result stored = m_spool->finish();
+    const Frame::Message message = m_spool->message();
+    m_spool.reset();
+    handleMessage(message, stored);
+}
+
+void AgentServer::handleMessage(const Frame::Message &message,
+                                std::optional<Distribution::Result> stored)
 {
     if (!Frame::isRequestCode(message.code))
         return;
@@ -203,7 +238,7 @@ void AgentServer::handleMessage(const Frame::Message &message)
     // seconds for the updater, serving events meanwhile) and while its reply is sent.
     setReading(false);
     m_tmrTimeout.stop();
-    const Reply reply = m_handlers.handle(message.code, message.payload, m_peerLabel);
+    const Reply reply = m_handlers.handle(message.code, message.payload, m_peerLabel, stored);
     if (!m_sender)
         return; // the agent was stopped while the handler waited
     QByteArray body = reply.body;
@@ -327,6 +362,8 @@ void AgentServer::CloseSockets()
     m_dataSocket = basWSock::InvalidSocket;
     m_listenSocket = basWSock::InvalidSocket;
     m_assembler.reset();
+    m_spool.reset();
+    m_readBuffer = QByteArray();
     logDetail(u"SocketがCloseされました。"_s);
 }
 

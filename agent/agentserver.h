@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/distribution.h"
 #include "net/frame.h"
 
 #include <QObject>
@@ -7,11 +8,14 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 struct AgentContext;
 class RequestHandlers;
 class SocketNotifier;
 class SocketSender;
+class FileSpool;
 
 /// The agent's TCP server for one console at a time: listens on `Port`, accepts one
 /// connection, assembles request frames, hands each to its handler and sends the reply, and
@@ -57,7 +61,12 @@ private:
     void onTimeout();
     void acceptConnection();
     void receive();
-    void handleMessage(const Frame::Message &message);
+    /// A frame into the assembler; a large file request goes on into a spool.
+    void assemble(QByteArrayView chunk);
+    void spool(QByteArrayView chunk);
+    /// `stored`: the outcome of a file request already spooled to its place.
+    void handleMessage(const Frame::Message &message,
+                       std::optional<Distribution::Result> stored = std::nullopt);
     void onReplySent(qint64 bytes);
     void onReplyFailed(int wsaError, const QString &errorText);
     void closeConnection(const QString &mainLine);
@@ -78,6 +87,8 @@ private:
     int m_listenSocket = -1;
     int m_dataSocket = -1;
     int m_lingeringSocket = -1;
+    std::unique_ptr<FileSpool> m_spool;
+    QByteArray m_readBuffer;
     bool m_deferDataClose = false;
     SocketNotifier *m_acceptNotifier = nullptr;
     SocketNotifier *m_dataNotifier = nullptr;

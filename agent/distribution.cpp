@@ -2,7 +2,6 @@
 
 #include "common/atomicfile.h"
 #include "common/formats.h"
-#include "net/frame.h"
 
 #include <QFile>
 
@@ -16,38 +15,53 @@ bool isBareName(const QString &name)
         && !name.contains(u'\\');
 }
 
+std::variant<Target, Result> plan(const QString &folder, const QString &programName,
+                                  const Frame::FileHeader &header)
+{
+    if (!isBareName(header.name))
+        return Result::BadName;
+    const auto lastWritten = Formats::parseDateTime(header.lastWritten);
+    const auto lastAccessed = Formats::parseDateTime(header.lastAccessed);
+    if (!Formats::parseDateTime(header.created) || !lastWritten || !lastAccessed)
+        return Result::Failed;
+
+    Target target;
+    target.ownProgram = header.name.compare(programName, Qt::CaseInsensitive) == 0;
+    target.path = folder + u'/' + (target.ownProgram ? programName + u".new"_s : header.name);
+    if (target.ownProgram) {
+        target.permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+            | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    }
+    target.lastWritten = *lastWritten;
+    target.lastAccessed = *lastAccessed;
+    return target;
+}
+
+Result finish(const Target &target)
+{
+    // Linux keeps no settable creation time; last write and last access are set.
+    QFile file(target.path);
+    if (file.open(QIODevice::ReadWrite)) {
+        file.setFileTime(target.lastWritten, QFileDevice::FileModificationTime);
+        file.setFileTime(target.lastAccessed, QFileDevice::FileAccessTime);
+    }
+    return target.ownProgram ? Result::StoredAgentProgram : Result::Stored;
+}
+
 Result store(const QString &folder, const QString &programName, const QByteArray &payload)
 {
     QByteArrayView data;
     const auto header = Frame::decodeFileHeader(payload, &data);
     if (!header)
         return Result::Failed;
-    if (!isBareName(header->name))
-        return Result::BadName;
-    // The times are checked before anything is written: a refused distribution leaves no file.
-    const auto lastWritten = Formats::parseDateTime(header->lastWritten);
-    const auto lastAccessed = Formats::parseDateTime(header->lastAccessed);
-    if (!Formats::parseDateTime(header->created) || !lastWritten || !lastAccessed)
+    const auto planned = plan(folder, programName, *header);
+    if (const Result *refusal = std::get_if<Result>(&planned))
+        return *refusal;
+    const Target &target = std::get<Target>(planned);
+    if (!writeFileAtomically(target.path, data, nullptr, target.permissions))
         return Result::Failed;
-
-    const bool ownProgram = header->name.compare(programName, Qt::CaseInsensitive) == 0;
-    const QString path = folder + u'/' + (ownProgram ? programName + u".new"_s : header->name);
-    std::optional<QFileDevice::Permissions> permissions;
-    if (ownProgram) {
-        permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-            | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-            | QFileDevice::ExeOther;
-    }
-    if (!writeFileAtomically(path, data, nullptr, permissions))
-        return Result::Failed;
-
-    // Linux keeps no settable creation time; last write and last access are set.
-    QFile file(path);
-    if (file.open(QIODevice::ReadWrite)) {
-        file.setFileTime(*lastWritten, QFileDevice::FileModificationTime);
-        file.setFileTime(*lastAccessed, QFileDevice::FileAccessTime);
-    }
-    return ownProgram ? Result::StoredAgentProgram : Result::Stored;
+    return finish(target);
 }
 
 } // namespace Distribution

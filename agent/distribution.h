@@ -1,7 +1,14 @@
 #pragma once
 
+#include "net/frame.h"
+
 #include <QByteArray>
+#include <QDateTime>
+#include <QFileDevice>
 #include <QString>
+
+#include <optional>
+#include <variant>
 
 /// Requests 500, 510 and 520: a file sent by the console stored in the agent folder.
 namespace Distribution {
@@ -13,11 +20,25 @@ enum class Result {
     Failed,
 };
 
-/// Stores the file of a file-request payload. The file is written to a temporary file and
-/// renamed into place, so a failed distribution never leaves a partial file; its last-write
-/// and last-access times are set from the sub-header.
-Result store(const QString &folder, const QString &programName, const QByteArray &payload);
+/// Where and how a distributed file is stored, decided from its sub-header alone.
+struct Target
+{
+    QString path;
+    bool ownProgram = false;
+    std::optional<QFileDevice::Permissions> permissions;
+    QDateTime lastWritten;
+    QDateTime lastAccessed;
+};
 
+/// The target of a file, or the refusal (BadName, Failed for times that are no dates). Nothing
+/// is written before the name and the times are known to be good.
+std::variant<Target, Result> plan(const QString &folder, const QString &programName,
+                                  const Frame::FileHeader &header);
+/// Sets the times of the stored file; the result to reply with.
+Result finish(const Target &target);
+/// Stores the file of a whole file-request payload. The file is written to a temporary file
+/// and renamed into place, so a failed distribution never leaves a partial file.
+Result store(const QString &folder, const QString &programName, const QByteArray &payload);
 /// A bare file name: not empty, no "/" or "\", not "." or "..".
 bool isBareName(const QString &name);
 

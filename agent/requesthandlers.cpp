@@ -19,9 +19,18 @@ const QByteArray CrLf = QByteArrayLiteral("\r\n");
 
 } // namespace
 
-Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString &peerLabel)
+Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString &peerLabel,
+                              std::optional<Distribution::Result> stored)
 {
     m_peerLabel = peerLabel;
+    if (stored) {
+        switch (code) {
+        case Frame::DistributeFile: return distributed(*stored);
+        case Frame::DistributeAndRestart: return distributedAndRestarted(*stored);
+        case Frame::DistributeAndCollect: return distributedAndCollected(*stored);
+        default: break;
+        }
+    }
     switch (code) {
     case Frame::GetParameters: return GetParameters();
     case Frame::UpdateParameters: return UpdateParameters(payload);
@@ -154,8 +163,11 @@ Reply RequestHandlers::GetStatusLog()
 
 Reply RequestHandlers::DistributeFile(const QByteArray &payload)
 {
-    const Distribution::Result result =
-        Distribution::store(m_context.folder, m_context.programName, payload);
+    return distributed(Distribution::store(m_context.folder, m_context.programName, payload));
+}
+
+Reply RequestHandlers::distributed(Distribution::Result result)
+{
     switch (result) {
     case Distribution::Result::Stored:
         return {501, {}};
@@ -172,9 +184,15 @@ Reply RequestHandlers::DistributeFile(const QByteArray &payload)
 
 Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
 {
-    const Reply distributed = DistributeFile(payload);
-    if (distributed.failed())
-        return passOn(512, distributed);
+    return distributedAndRestarted(
+        Distribution::store(m_context.folder, m_context.programName, payload));
+}
+
+Reply RequestHandlers::distributedAndRestarted(Distribution::Result result)
+{
+    const Reply stored = distributed(result);
+    if (stored.failed())
+        return passOn(512, stored);
     const Reply restarted = RestartAgent();
     if (restarted.failed())
         return passOn(512, restarted);
@@ -183,9 +201,15 @@ Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
 
 Reply RequestHandlers::DistributeAndCollect(const QByteArray &payload)
 {
-    const Reply distributed = DistributeFile(payload);
-    if (distributed.failed())
-        return passOn(522, distributed);
+    return distributedAndCollected(
+        Distribution::store(m_context.folder, m_context.programName, payload));
+}
+
+Reply RequestHandlers::distributedAndCollected(Distribution::Result result)
+{
+    const Reply stored = distributed(result);
+    if (stored.failed())
+        return passOn(522, stored);
     const Reply collected = RunCollector();
     if (collected.failed())
         return passOn(522, collected);

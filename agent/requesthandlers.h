@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/distribution.h"
 #include "agent/reply.h"
 
 #include <QByteArray>
@@ -14,7 +15,9 @@ public:
     explicit RequestHandlers(AgentContext &context) : m_context(context) {}
 
     /// Handles a complete request; `peerLabel` prefixes the failure line in the status log.
-    Reply handle(int code, const QByteArray &payload, const QString &peerLabel);
+    /// `stored`: for a file request whose file was received straight into place, the outcome.
+    Reply handle(int code, const QByteArray &payload, const QString &peerLabel,
+                 std::optional<Distribution::Result> stored = std::nullopt);
 
     Reply GetParameters();
     Reply UpdateParameters(const QByteArray &payload);
@@ -27,6 +30,10 @@ public:
     Reply DistributeFile(const QByteArray &payload);
     Reply DistributeAndRestart(const QByteArray &payload);
     Reply DistributeAndCollect(const QByteArray &payload);
+    /// The replies of requests 500/510/520 once the file is stored (or refused).
+    Reply distributed(Distribution::Result result);
+    Reply distributedAndRestarted(Distribution::Result result);
+    Reply distributedAndCollected(Distribution::Result result);
     Reply EndSession();
 
 private:

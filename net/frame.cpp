@@ -106,4 +106,15 @@ std::optional<FileHeader> decodeFileHeader(QByteArrayView payload, QByteArrayVie
                       CodePage::fromAnsi(fields[2]), CodePage::fromAnsi(fields[3])};
 }
 
+int codeOf(QByteArrayView code)
+{
+    int value = 0;
+    for (const char c : code) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 } // namespace Frame

@@ -41,6 +41,9 @@ struct Message
     QString payloadText() const; // CP932-decoded payload
 };
 
+/// The number of three ASCII digits; 0 when `code` holds anything else.
+int codeOf(QByteArrayView code);
+
 /// The sub-header of the file requests (500, 510, 520).
 struct FileHeader
 {
@@ -75,6 +78,8 @@ public:
 
     bool expectNewMessage() const { return m_buffer.isEmpty(); }
     qsizetype bytesHeld() const { return m_buffer.size(); }
+    /// The bytes of the frame being assembled, header included.
+    QByteArrayView held() const { return m_buffer; }
     /// Memory reserved for the bytes held: at most half as much again as they need.
     qsizetype bytesReserved() const { return m_buffer.capacity(); }
     /// The length field of the frame being assembled; 0 while fewer than 8 bytes are held.

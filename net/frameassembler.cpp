@@ -4,17 +4,6 @@ namespace {
 
 constexpr qsizetype LengthEnd = 8; // the length field ends at offset 8
 
-int codeOf(QByteArrayView code)
-{
-    int value = 0;
-    for (const char c : code) {
-        if (c < '0' || c > '9')
-            return 0;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 } // namespace
 
 FrameAssembler::Status FrameAssembler::feed(QByteArrayView chunk)
@@ -62,7 +51,7 @@ Frame::Message FrameAssembler::takeMessage()
     const qsizetype length = declaredLength();
     Frame::Message message;
     message.codeText = m_buffer.first(3);
-    message.code = codeOf(message.codeText);
+    message.code = Frame::codeOf(message.codeText);
     // Bytes beyond the declared length are kept as the start of the next frame. Our peers
     // never send them (each side waits for the answer before it sends again), but a peer that
     // does must not have its next request silently dropped; status() tells whether that next
