@@ -124,10 +124,19 @@ qint64 residentKiB(qint64 pid)
     return -1;
 }
 
-void cycles(Agent &agent, int count)
+struct CycleFigures
 {
+    double perSecond = 0;
+    double p50 = 0;
+    double p99 = 0;
+    int reconnects = 0;
+    qsizetype replyBytes = 0;
+};
+
+CycleFigures cycles(quint16 port, int count)
+{
+    CycleFigures figures;
     QList<double> latencies;
-    int retries = 0;
     QElapsedTimer total;
     total.start();
     for (int i = 0; i < count; ++i) {
@@ -135,13 +144,16 @@ void cycles(Agent &agent, int count)
         one.start();
         for (;;) {
             QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, agent.port);
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            QByteArray reply;
             // A console that comes while the agent reopens its listening socket is dropped.
             if (!socket.waitForConnected(5000) || !sendAll(socket, frame(400, "\r\n"))
-                || readFrame(socket).isEmpty()) {
-                ++retries;
+                || (reply = readFrame(socket)).isEmpty()) {
+                ++figures.reconnects;
                 continue;
             }
+            figures.replyBytes = reply.size();
             sendAll(socket, frame(900, "\r\n"));
             readFrame(socket);
             socket.waitForDisconnected(5000);
@@ -149,12 +161,55 @@ void cycles(Agent &agent, int count)
         }
         latencies << one.nsecsElapsed() / 1e6;
     }
-    const double seconds = total.nsecsElapsed() / 1e9;
+    figures.perSecond = count / (total.nsecsElapsed() / 1e9);
     std::sort(latencies.begin(), latencies.end());
-    std::printf("cycles (connect, 400, 900, close): %d in %.2f s = %.0f cycles/s; "
-                "p50 %.3f ms, p99 %.3f ms; %d reconnects\n",
-                count, seconds, count / seconds, latencies.at(count / 2),
-                latencies.at(count * 99 / 100), retries);
+    figures.p50 = latencies.at(count / 2);
+    figures.p99 = latencies.at(count * 99 / 100);
+    return figures;
+}
+
+/// The least a server can do for the same cycle: a thread that answers 400 with a reply of
+/// `replyBytes` and 900 with 901, keeping its listening socket, logging nothing.
+CycleFigures referenceCycles(int count, qsizetype replyBytes)
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    QThread *responder = QThread::create([&server, count, replyBytes] {
+        const QByteArray statusReply = frame(401, QByteArray(replyBytes - 9, 'x'));
+        for (int i = 0; i < count; ++i) {
+            if (!server.hasPendingConnections() && !server.waitForNewConnection(30000))
+                return;
+            QTcpSocket *socket = server.nextPendingConnection();
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            readFrame(*socket);
+            sendAll(*socket, statusReply);
+            readFrame(*socket);
+            sendAll(*socket, frame(901, "\r\n\r\n"));
+            socket->disconnectFromHost();
+            delete socket;
+        }
+    });
+    server.moveToThread(responder);
+    responder->start();
+    const CycleFigures figures = cycles(port, count);
+    responder->wait();
+    delete responder;
+    return figures;
+}
+
+void cycles(Agent &agent, int count)
+{
+    const CycleFigures measured = cycles(agent.port, count);
+    std::printf("cycles (connect, 400, 900, close): %d, %.0f cycles/s; p50 %.3f ms, "
+                "p99 %.3f ms; %d reconnects; 401 reply of %lld bytes\n",
+                count, measured.perSecond, measured.p50, measured.p99, measured.reconnects,
+                qlonglong(measured.replyBytes));
+    const CycleFigures reference = referenceCycles(count, measured.replyBytes);
+    std::printf("  same cycles against a bare responder thread: %.0f cycles/s; p50 %.3f ms, "
+                "p99 %.3f ms (agent at %.0f %%)\n",
+                reference.perSecond, reference.p50, reference.p99,
+                100 * measured.perSecond / reference.perSecond);
 }
 
 double plainCopyMiBps(const QByteArray &data)
