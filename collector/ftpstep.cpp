@@ -103,10 +103,6 @@ public:
         curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
         // The directory is changed only by the explicit step, never by libcurl on its own.
         curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-        // The data connection goes to the address of the passive reply, as other FTP clients of
-        // this kind do: looking the control host up again per transfer stalled the transfer
-        // for a second inside libcurl.
-        curl_easy_setopt(m_curl, CURLOPT_FTP_SKIP_PASV_IP, 0L);
         if (m_settings.passive)
             curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPSV, 0L);
         else {
