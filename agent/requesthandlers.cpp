@@ -26,8 +26,8 @@ Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString
     if (stored) {
         switch (code) {
         case Frame::DistributeFile: return distributed(*stored);
-        case Frame::DistributeAndRestart: return distributedAndRestarted(*stored);
-        case Frame::DistributeAndCollect: return distributedAndCollected(*stored);
+        case Frame::DistributeAndRestart:
+        case Frame::DistributeAndCollect: return distributedThen(code, *stored);
         default: break;
         }
     }
@@ -184,36 +184,29 @@ Reply RequestHandlers::distributed(Distribution::Result result)
 
 Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
 {
-    return distributedAndRestarted(
-        Distribution::store(m_context.folder, m_context.programName, payload));
-}
-
-Reply RequestHandlers::distributedAndRestarted(Distribution::Result result)
-{
-    const Reply stored = distributed(result);
-    if (stored.failed())
-        return passOn(512, stored);
-    const Reply restarted = RestartAgent();
-    if (restarted.failed())
-        return passOn(512, restarted);
-    return {511, {}};
+    return distributedThen(Frame::DistributeAndRestart,
+                           Distribution::store(m_context.folder, m_context.programName, payload));
 }
 
 Reply RequestHandlers::DistributeAndCollect(const QByteArray &payload)
 {
-    return distributedAndCollected(
-        Distribution::store(m_context.folder, m_context.programName, payload));
+    return distributedThen(Frame::DistributeAndCollect,
+                           Distribution::store(m_context.folder, m_context.programName, payload));
 }
 
-Reply RequestHandlers::distributedAndCollected(Distribution::Result result)
+Reply RequestHandlers::distributedThen(int requestCode, Distribution::Result result)
 {
+    // 510 restarts and 520 runs the collector once the file is in place; a failed step's
+    // body is passed on under the request's own failure code.
+    const int failureCode = requestCode + 2;
     const Reply stored = distributed(result);
     if (stored.failed())
-        return passOn(522, stored);
-    const Reply collected = RunCollector();
-    if (collected.failed())
-        return passOn(522, collected);
-    return {521, {}};
+        return passOn(failureCode, stored);
+    const Reply followed =
+        requestCode == Frame::DistributeAndRestart ? RestartAgent() : RunCollector();
+    if (followed.failed())
+        return passOn(failureCode, followed);
+    return {requestCode + 1, {}};
 }
 
 Reply RequestHandlers::EndSession()

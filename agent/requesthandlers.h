@@ -32,8 +32,7 @@ public:
     Reply DistributeAndCollect(const QByteArray &payload);
     /// The replies of requests 500/510/520 once the file is stored (or refused).
     Reply distributed(Distribution::Result result);
-    Reply distributedAndRestarted(Distribution::Result result);
-    Reply distributedAndCollected(Distribution::Result result);
+    Reply distributedThen(int requestCode, Distribution::Result result);
     Reply EndSession();
 
 private:
