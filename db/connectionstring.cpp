@@ -91,11 +91,11 @@ bool has(const QList<Pair> &pairs, QStringView key)
     return false;
 }
 
-void fillOdbc(const QList<Pair> &pairs, ConnectionSpec *spec)
+void fillOdbc(const QList<Pair> &pairs, ConnectionTarget *target)
 {
-    spec->driver = u"QODBC"_s;
-    spec->userName = lookup(pairs, {u"user id"});
-    spec->password = lookup(pairs, {u"password"});
+    target->driver = u"QODBC"_s;
+    target->userName = lookup(pairs, {u"user id"});
+    target->password = lookup(pairs, {u"password"});
     // The text reaches the ODBC driver manager unchanged; only the credentials the callers append
     // are handed over as UID/PWD, the names ODBC knows.
     QStringList segments;
@@ -116,31 +116,31 @@ void fillOdbc(const QList<Pair> &pairs, ConnectionSpec *spec)
         QStringList all = segments;
         if (!dsn.isEmpty())
             all.prepend(u"DSN="_s + dsn);
-        spec->databaseName = all.join(u';');
+        target->databaseName = all.join(u';');
     } else {
         // Qt's ODBC driver puts "DSN=" in front of a text without DRIVER= or SERVER=.
-        spec->databaseName = rest.isEmpty() ? dsn : dsn + u';' + rest;
+        target->databaseName = rest.isEmpty() ? dsn : dsn + u';' + rest;
     }
 }
 
-void fillSqlite(const QList<Pair> &pairs, const QString &baseFolder, ConnectionSpec *spec)
+void fillSqlite(const QList<Pair> &pairs, const QString &baseFolder, ConnectionTarget *target)
 {
-    spec->driver = u"QSQLITE"_s;
+    target->driver = u"QSQLITE"_s;
     const QString file = lookup(pairs, {u"data source"});
     if (file.isEmpty()) {
-        spec->driver.clear();
-        spec->error = u"SQLiteのデータベースファイル（Data Source）が指定されていません。"_s;
+        target->driver.clear();
+        target->error = u"SQLiteのデータベースファイル（Data Source）が指定されていません。"_s;
         return;
     }
-    spec->databaseName = (file == u":memory:" || QDir::isAbsolutePath(file))
+    target->databaseName = (file == u":memory:" || QDir::isAbsolutePath(file))
                              ? file
                              : QDir(baseFolder).filePath(file);
-    spec->connectOptions = u"QSQLITE_BUSY_TIMEOUT=5000"_s;
+    target->connectOptions = u"QSQLITE_BUSY_TIMEOUT=5000"_s;
 }
 
-void fillMariaDb(const QList<Pair> &pairs, ConnectionSpec *spec)
+void fillMariaDb(const QList<Pair> &pairs, ConnectionTarget *target)
 {
-    spec->driver = u"QMYSQL"_s;
+    target->driver = u"QMYSQL"_s;
     QString host = lookup(pairs, {u"server", u"data source", u"host", u"address"});
     QString port = lookup(pairs, {u"port"});
     // SQL Server's "host,port" form of the server name.
@@ -149,22 +149,22 @@ void fillMariaDb(const QList<Pair> &pairs, ConnectionSpec *spec)
             port = host.mid(comma + 1).trimmed();
         host = host.left(comma).trimmed();
     }
-    spec->hostName = host.isEmpty() ? u"localhost"_s : host;
+    target->hostName = host.isEmpty() ? u"localhost"_s : host;
     if (!port.isEmpty()) {
         bool ok = false;
         const int number = port.toInt(&ok);
         if (!ok || number <= 0 || number > 65535) {
-            spec->driver.clear();
-            spec->error = u"ポート番号「"_s + port + u"」が正しくありません。"_s;
+            target->driver.clear();
+            target->error = u"ポート番号「"_s + port + u"」が正しくありません。"_s;
             return;
         }
-        spec->port = number;
+        target->port = number;
     }
-    spec->databaseName = lookup(pairs, {u"database", u"initial catalog"});
-    spec->userName = lookup(pairs, {u"user id", u"uid", u"user"});
-    spec->password = lookup(pairs, {u"password", u"pwd"});
+    target->databaseName = lookup(pairs, {u"database", u"initial catalog"});
+    target->userName = lookup(pairs, {u"user id", u"uid", u"user"});
+    target->password = lookup(pairs, {u"password", u"pwd"});
     // Found rows, not changed rows: an UPDATE that rewrites equal values still matched its row.
-    spec->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=60;"
+    target->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=60;"
                            u"MYSQL_OPT_WRITE_TIMEOUT=60;CLIENT_FOUND_ROWS"_s;
 }
 
@@ -176,29 +176,29 @@ QString buildConnectionString(const QString &sqlConnection, const QString &userI
     return sqlConnection + u";User ID="_s + userId + u";Password="_s + password;
 }
 
-ConnectionSpec parseConnectionString(const QString &text, const QString &baseFolder)
+ConnectionTarget parseConnectionString(const QString &text, const QString &baseFolder)
 {
-    ConnectionSpec spec;
+    ConnectionTarget target;
     const QList<Pair> pairs = splitPairs(text);
     for (const Pair &pair : pairs) {
         if ((pair.key == u"password" || pair.key == u"pwd") && !pair.value.isEmpty())
-            spec.secrets.append(pair.value);
+            target.secrets.append(pair.value);
     }
     if (has(pairs, u"driver") || has(pairs, u"dsn")) {
-        fillOdbc(pairs, &spec);
-        return spec;
+        fillOdbc(pairs, &target);
+        return target;
     }
     const QString provider = lookup(pairs, {u"provider"});
     if (provider.compare(u"SQLite"_s, Qt::CaseInsensitive) == 0) {
-        fillSqlite(pairs, baseFolder, &spec);
+        fillSqlite(pairs, baseFolder, &target);
     } else if (provider.compare(u"MariaDB"_s, Qt::CaseInsensitive) == 0
                || provider.compare(u"MySQL"_s, Qt::CaseInsensitive) == 0) {
-        fillMariaDb(pairs, &spec);
+        fillMariaDb(pairs, &target);
     } else if (provider.isEmpty()) {
-        spec.error = u"接続文字列にプロバイダ（Provider=、Driver= または DSN=）が指定されていません。"_s;
+        target.error = u"接続文字列にプロバイダ（Provider=、Driver= または DSN=）が指定されていません。"_s;
     } else {
-        spec.error = u"プロバイダ「"_s + provider
+        target.error = u"プロバイダ「"_s + provider
                      + u"」には対応していません（対応: SQLite、MariaDB、MySQL、ODBC の Driver= または DSN=）。"_s;
     }
-    return spec;
+    return target;
 }

@@ -14,7 +14,7 @@
 /// `Provider=SQLite` (with `Data Source=<file>`, relative to the base folder) or
 /// `Provider=MariaDB` / `Provider=MySQL` (with `Server`, `Port`, `Database`; `Data Source` and
 /// `Initial Catalog` are accepted as aliases).
-struct ConnectionSpec
+struct ConnectionTarget
 {
     QString driver;         // "QSQLITE", "QMYSQL" or "QODBC"; empty when none could be chosen
     QString databaseName;   // the SQLite file, the MariaDB database or the ODBC connection text
@@ -35,4 +35,4 @@ QString buildConnectionString(const QString &sqlConnection, const QString &userI
                               const QString &password);
 
 /// Reads a connection string. `baseFolder` anchors a relative SQLite file.
-ConnectionSpec parseConnectionString(const QString &text, const QString &baseFolder);
+ConnectionTarget parseConnectionString(const QString &text, const QString &baseFolder);

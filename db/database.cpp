@@ -50,37 +50,37 @@ bool Database::open(const QString &connectionString)
         fail(u"データベースにはすでに接続しています。"_s);
         return false;
     }
-    const ConnectionSpec spec = parseConnectionString(connectionString, m_baseFolder);
-    m_secrets = spec.secrets;
-    if (!spec.isValid()) {
-        m_errors.append({scrub(spec.error), {}, false});
-        fail(spec.error);
+    const ConnectionTarget target = parseConnectionString(connectionString, m_baseFolder);
+    m_secrets = target.secrets;
+    if (!target.isValid()) {
+        m_errors.append({scrub(target.error), {}, false});
+        fail(target.error);
         return false;
     }
-    if (!QSqlDatabase::isDriverAvailable(spec.driver)) {
-        const QString text = u"データベースドライバ "_s + spec.driver + u" が利用できません。"_s;
+    if (!QSqlDatabase::isDriverAvailable(target.driver)) {
+        const QString text = u"データベースドライバ "_s + target.driver + u" が利用できません。"_s;
         m_errors.append({scrub(text), {}, false});
         fail(text);
         return false;
     }
     // Qt's SQLite driver would create an empty database for a mistyped name; refuse instead.
-    if (spec.driver == u"QSQLITE" && spec.databaseName != u":memory:"
-        && !QFileInfo(spec.databaseName).isFile()) {
+    if (target.driver == u"QSQLITE" && target.databaseName != u":memory:"
+        && !QFileInfo(target.databaseName).isFile()) {
         const QString text =
-            u"データベースファイル「"_s + spec.databaseName + u"」が見つかりません。"_s;
+            u"データベースファイル「"_s + target.databaseName + u"」が見つかりません。"_s;
         m_errors.append({scrub(text), {}, false});
         fail(text);
         return false;
     }
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, m_connectionName);
-        db.setDatabaseName(spec.databaseName);
-        db.setHostName(spec.hostName);
-        if (spec.port > 0)
-            db.setPort(spec.port);
-        db.setUserName(spec.userName);
-        db.setPassword(spec.password);
-        db.setConnectOptions(spec.connectOptions);
+        QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, m_connectionName);
+        db.setDatabaseName(target.databaseName);
+        db.setHostName(target.hostName);
+        if (target.port > 0)
+            db.setPort(target.port);
+        db.setUserName(target.userName);
+        db.setPassword(target.password);
+        db.setConnectOptions(target.connectOptions);
         if (db.open())
             return true;
         failFromDriver(db.lastError(), u"データベースに接続できませんでした。"_s);

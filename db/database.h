@@ -24,7 +24,7 @@ struct RecordSet
 };
 
 /// One connection to the inventory database through Qt SQL, chosen by its connection string
-/// (see ConnectionSpec). Opened and closed within one operation of its caller; each object has
+/// (see ConnectionTarget). Opened and closed within one operation of its caller; each object has
 /// its own Qt connection name, removed again on close.
 ///
 /// A failed operation returns false (or nullopt) and leaves its errors in errors() (what the

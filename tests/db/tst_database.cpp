@@ -95,16 +95,16 @@ void tst_Database::parse_data()
 void tst_Database::parse()
 {
     QFETCH(QString, text);
-    const ConnectionSpec spec = parseConnectionString(text, u"/base"_s);
-    QCOMPARE(spec.error, QString());
-    QTEST(spec.driver, "driver");
-    QTEST(spec.databaseName, "databaseName");
+    const ConnectionTarget target = parseConnectionString(text, u"/base"_s);
+    QCOMPARE(target.error, QString());
+    QTEST(target.driver, "driver");
+    QTEST(target.databaseName, "databaseName");
     QFETCH(QString, host);
     if (!host.isEmpty())
-        QCOMPARE(spec.hostName, host);
-    QTEST(spec.port, "port");
-    QTEST(spec.userName, "user");
-    QTEST(spec.password, "password");
+        QCOMPARE(target.hostName, host);
+    QTEST(target.port, "port");
+    QTEST(target.userName, "user");
+    QTEST(target.password, "password");
 }
 
 void tst_Database::buildsTheCallersText()
