@@ -1,6 +1,8 @@
 // Agent throughput and footprint: request cycles per second on loopback with p50/p99 latency,
 // a 100 MiB distribution against a plain loopback copy of the same bytes, and the idle
 // agent's resident memory and CPU time.
+#include "net/frame.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,11 +22,7 @@ namespace {
 
 QByteArray frame(int code, const QByteArray &body)
 {
-    QByteArray bytes = QByteArray::number(code) + ';';
-    const quint32 length = quint32(9 + body.size());
-    for (int i = 0; i < 4; ++i)
-        bytes += char((length >> (8 * i)) & 0xff);
-    return bytes + ';' + body;
+    return Frame::build(code, body);
 }
 
 QByteArray readFrame(QTcpSocket &socket)
@@ -252,13 +250,9 @@ double plainCopyMiBps(const QByteArray &data)
 void distribution(Agent &agent)
 {
     const QByteArray data(100 * 1048576, 'd');
-    const QByteArray times = "2024/01/02 03:04:05;2024/01/02 03:04:05;2024/01/02 03:04:05";
-    const QByteArray text = ";big.bin;" + times + ';';
-    const quint32 h = quint32(4 + text.size());
-    QByteArray payload;
-    for (int i = 0; i < 4; ++i)
-        payload += char((h >> (8 * i)) & 0xff);
-    const QByteArray request = frame(500, payload + text + data);
+    const QString time = u"2024/01/02 03:04:05"_s;
+    const QByteArray request =
+        frame(500, Frame::encodeFilePayload({u"big.bin"_s, time, time, time}, data));
 
     double best = 0;
     for (int round = 0; round < 3; ++round) {

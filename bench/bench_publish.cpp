@@ -94,7 +94,7 @@ std::pair<double, double> timeSqlStep(const QString &folder, const QString &conn
         else
             later.append(ms);
     }
-    const QByteArray log = MailTest::readAll(run.outputFile(u".SQL.LOG"_s));
+    const QByteArray log = readAll(run.outputFile(u".SQL.LOG"_s));
     if (!CodePage::fromAnsi(log).contains(u"データベースのデータが更新（UPDATE）されました。"_s))
         std::printf("  (the last step did not update: check the log %s)\n",
                     qPrintable(run.outputFile(u".SQL.LOG"_s)));
@@ -197,7 +197,7 @@ void benchMail()
         SendMailStep(run);
         times.append(timer.nsecsElapsed() / 1e6);
     }
-    const bool ok = CodePage::fromAnsi(MailTest::readAll(run.outputFile(u".MAIL.LOG"_s)))
+    const bool ok = CodePage::fromAnsi(readAll(run.outputFile(u".MAIL.LOG"_s)))
                         .contains(u"メールの送信に成功しました。"_s);
     std::printf("Mail step, 1 MiB attachment: %.1f ms to result 0 (median of %d)%s\n",
                 median(times), MailRounds, ok ? "" : "  NOT ACCEPTED");

@@ -1,6 +1,8 @@
 // Self-update round trip: from sending 510 with a new agent program to the first reply of the
 // new agent on the same port, with the real TarvoAgent and TarvoUtil in a temporary folder on
 // 127.0.0.1. Prints every round and p50/max.
+#include "net/frame.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,23 +25,16 @@ constexpr int Rounds = 10;
 constexpr int ReplyTimeoutMs = 15000;
 constexpr int GiveUpMs = 30000;
 
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += char((value >> (8 * i)) & 0xff);
-    return bytes;
-}
-
 QByteArray frame(int code, const QByteArray &body)
 {
-    return QByteArray::number(code) + ';' + le32(quint32(9 + body.size())) + ';' + body;
+    return Frame::build(code, body);
 }
 
 QByteArray distributeAndRestart(const QByteArray &program)
 {
-    const QByteArray text = ";TarvoAgent;2005/01/02 03:04:05;2005/01/02 03:04:05;2005/01/02 03:04:05;";
-    return frame(510, le32(quint32(4 + text.size())) + text + program);
+    const QString time = u"2005/01/02 03:04:05"_s;
+    const Frame::FileHeader header{u"TarvoAgent"_s, time, time, time};
+    return frame(510, Frame::encodeFilePayload(header, program));
 }
 
 std::optional<QByteArray> exchange(QTcpSocket &socket, const QByteArray &request)

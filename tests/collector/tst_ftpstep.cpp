@@ -1,4 +1,5 @@
 #include "collector/ftpserver.h"
+#include "support_stepfiles.h"
 
 #include "collector/ftpstep.h"
 #include "collector/runcontext.h"
@@ -22,18 +23,6 @@ const QString ConnectFailed = u"FTPサーバの接続に失敗しました。(In
 const QString Disconnected = u"FTPサーバから切断しました。(InternetCloseHandle)"_s;
 const QString Ended = u"WinInetの終了処理完了。(InternetCloseHandle)"_s;
 
-class FixedClock : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate(2004, 3, 12), QTime(9, 30, 15)); }
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QStringList logFor(const QStringList &messages)
 {
     QString text = QString(58, u'=') + u"\r\n2004年03月12日 09時30分15秒に起動\r\n"_s
@@ -52,13 +41,6 @@ QString cwdLine(bool ok, const QString &directory)
 QString putLine(bool ok)
 {
     return (ok ? u"アップロード成功。["_s : u"アップロード失敗。["_s) + Mac + u".DAT] (FtpPutFile)"_s;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 bool hasCommand(const QList<QByteArray> &commands, const QByteArray &prefix)

@@ -1,4 +1,5 @@
 #include "collector/mail/mailservers.h"
+#include "support_stepfiles.h"
 
 #include "collector/mail/sendemail.h"
 #include "collector/mailstep.h"
@@ -15,24 +16,11 @@ const QString Mac = u"00155D010203"_s;
 const QByteArray DataFile = "[SYSTEM]\r\nSysOS=P;20040312;093015;Debian GNU/Linux 12\r\n[DAT]\r\n"
                             "SysDatVersion=1.0\r\n"_ba;
 
-class FixedClock : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate(2004, 3, 12), QTime(9, 30, 15)); }
-};
-
 QByteArray logFor(const QString &message)
 {
     return CodePage::toAnsi(QString(QString(58, u'=') + u"\r\n2004年03月12日 09時30分15秒に起動\r\n"_s
                                     + QString(58, u'=') + u"\r\n2004/03/12 09:30:15\t"_s + message
                                     + u"\r\n"_s));
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 } // namespace
@@ -114,8 +102,8 @@ void TestMailStep::attachments()
 
     SendMailStep(m_run);
 
-    QCOMPARE(MailTest::readAll(file(Mac + u".MAIL.LOG"_s)), logFor(u"メールの送信に成功しました。"_s));
-    QCOMPARE(MailTest::readAll(file(Mac + u".DAT"_s)), DataFile);
+    QCOMPARE(readAll(file(Mac + u".MAIL.LOG"_s)), logFor(u"メールの送信に成功しました。"_s));
+    QCOMPARE(readAll(file(Mac + u".DAT"_s)), DataFile);
     QCOMPARE(server.messageCount(), 1);
     const QByteArray raw = server.message(1);
     // "PC情報レポート": the half-width letters widened, the Japanese run one encoded word.
@@ -188,7 +176,7 @@ void TestMailStep::logLines()
     }
     prepare(port);
     SendMailStep(m_run);
-    QCOMPARE(MailTest::readAll(file(Mac + u".MAIL.LOG"_s)), logFor(expected));
+    QCOMPARE(readAll(file(Mac + u".MAIL.LOG"_s)), logFor(expected));
 }
 
 void TestMailStep::missingDataFileEndsTheStep()

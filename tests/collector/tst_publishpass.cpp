@@ -3,6 +3,7 @@
 // 127.0.0.1 and started here.
 
 #include "collector/ftpserver.h"
+#include "support_stepfiles.h"
 #include "collector/mail/mailservers.h"
 #include "db/mariadbserver.h"
 
@@ -28,12 +29,6 @@ const QStringList SystemItems = {
     u"SysMACAddress"_s, u"SysIPAddress"_s, u"SysSubnetMasks"_s, u"SysGatewayAddress"_s,
     u"SysDNSAddress"_s, u"SysHostName"_s, u"SysDomainName"_s, u"SysDHCPAddress"_s,
     u"SysPriWINSAddress"_s, u"SysSecWINSAddress"_s, u"SysDHCPGetLease"_s, u"SysDHCPExpireLease"_s};
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// The messages of a step log, without the banner and the time stamps.
 QStringList logMessages(const QByteArray &log)

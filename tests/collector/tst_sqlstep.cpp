@@ -1,4 +1,5 @@
 #include "db/mariadbserver.h"
+#include "support_stepfiles.h"
 
 #include "collector/runcontext.h"
 #include "collector/sqlstep.h"
@@ -23,19 +24,6 @@ const QString Inserted = u"データベースにデータが挿入（INSERT）�
 const QString Updated = u"データベースのデータが更新（UPDATE）されました。"_s;
 const QString Finished = u"データベースへの処理が完了しました。"_s;
 const QString NotOpen = u"データベースに接続されていないため、処理できません。"_s;
-
-class FixedClock : public Clock
-{
-public:
-    QDateTime now() const override { return m_now; }
-    QDateTime m_now{QDate(2004, 3, 12), QTime(9, 30, 15)};
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// The message lines of a step log (banner dropped, the time stamp and tab checked and cut).
 QStringList logMessages(const QString &path, const QString &stamp = u"2004/03/12 09:30:15"_s)

@@ -1,5 +1,7 @@
 // The agent's restart and self-update across the real TarvoAgent and TarvoUtil in a temporary
 // program folder on 127.0.0.1, driven by raw frames as a console sends them.
+#include "support_agentprocess.h"
+
 #include "common/codepage.h"
 
 #include <QDir>
@@ -21,25 +23,10 @@ const QString Agent = u"TarvoAgent"_s;
 const QString Updater = u"TarvoUtil"_s;
 constexpr int Bound = 15000;
 
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes += char((value >> (8 * i)) & 0xff);
-    return bytes;
-}
-
-QByteArray frame(int code, const QByteArray &body)
-{
-    return QByteArray::number(code) + ';' + le32(quint32(9 + body.size())) + ';' + body;
-}
-
-/// 500/510: H ";" name ";" creation ";" last write ";" last access ";" then the file bytes.
 QByteArray fileRequest(int code, const QByteArray &name, const QByteArray &data)
 {
-    const QByteArray times = "2005/01/02 03:04:05;2005/01/02 03:04:05;2005/01/02 03:04:05";
-    const QByteArray text = ';' + name + ';' + times + ';';
-    return frame(code, le32(quint32(4 + text.size())) + text + data);
+    return rawFileRequest(code, name, data,
+                          "2005/01/02 03:04:05;2005/01/02 03:04:05;2005/01/02 03:04:05");
 }
 
 QByteArray readFile(const QString &path)
@@ -72,7 +59,7 @@ public:
     /// Ends the session as a console does: 900, its reply, and the agent closes.
     bool end()
     {
-        return codeOf(exchange(frame(900, {}))) == "901" && closedByPeer();
+        return codeOf(exchange(rawFrame(900, {}))) == "901" && closedByPeer();
     }
     /// Sends `request` and returns the reply frame; nullopt when none comes.
     std::optional<QByteArray> exchange(const QByteArray &request, int timeoutMs = Bound)
@@ -175,7 +162,7 @@ public:
     {
         Console console;
         return console.connectOnce(m_port)
-               && codeOf(console.exchange(frame(100, {}), 2000)) == "101" && console.end();
+               && codeOf(console.exchange(rawFrame(100, {}), 2000)) == "101" && console.end();
     }
     /// The status log of the agent now answering.
     QString statusLog() const
@@ -183,7 +170,7 @@ public:
         Console console;
         if (!console.connectTo(m_port))
             return {};
-        const auto reply = console.exchange(frame(400, {}));
+        const auto reply = console.exchange(rawFrame(400, {}));
         if (!reply || !console.end())
             return {};
         return CodePage::fromAnsi(reply->mid(9));
@@ -253,7 +240,7 @@ void tst_SelfUpdate::restart()
         if (code == 130 && removeNew)
             QVERIFY(QFile::remove(folder.file(u"TarvoAgent.new"_s)));
         const QByteArray request =
-            code == 130 ? frame(130, {}) : fileRequest(code, "TarvoAgent", folder.distributedAgent());
+            code == 130 ? rawFrame(130, {}) : fileRequest(code, "TarvoAgent", folder.distributedAgent());
         Console console;
         QVERIFY(console.connectTo(folder.port()));
         reply = codeOf(console.exchange(request));
@@ -306,7 +293,7 @@ void tst_SelfUpdate::restartWithoutUpdaterFails()
     QVERIFY(console.connectTo(folder.port()));
     const auto reply = console.exchange(fileRequest(510, "TarvoAgent", folder.distributedAgent()));
     QVERIFY(reply.has_value());
-    QCOMPARE(*reply, frame(512, CodePage::toAnsi(u"再起動に失敗しました。"_s)));
+    QCOMPARE(*reply, rawFrame(512, CodePage::toAnsi(u"再起動に失敗しました。"_s)));
     // The agent ends all the same; the distributed program waits for the next start.
     QVERIFY(console.closedByPeer());
     QVERIFY(folder.firstAgent().waitForFinished(Bound));

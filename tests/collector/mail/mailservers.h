@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../filebytes.h"
+
 // Test harness: SMTP peers on 127.0.0.1 started by the tests themselves. A real aiosmtpd server
 // (Debian's python3-aiosmtpd) that keeps each message, and a scripted peer for silence, split
 // replies and refusals. Shared by the client and the mail step tests.
@@ -19,12 +21,6 @@ namespace MailTest {
 
 inline const QString Python = QStringLiteral("/usr/bin/python3");
 inline QString fixtures() { return QStringLiteral(TARVO_FIXTURES_DIR "/mail"); }
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// Reads the process output until `marker` appears; false when it ends first or takes too long.
 inline bool waitForOutput(QProcess &process, const QByteArray &marker, QByteArray &output)
