@@ -20,12 +20,18 @@ void StatusLog::AddLog(const QString &text, Level level)
     if (!logged)
         return;
     // One line goes when the list already holds more than the limit: it keeps limit + 1 lines.
-    if (!m_lines.isEmpty() && m_lines.size() > m_maxLines) {
-        m_lines.removeFirst();
+    if (!m_ansiLines.isEmpty() && m_ansiLines.size() > m_maxLines)
         m_ansiLines.removeFirst();
-    }
     const QString line = Formats::dateTime(m_clock.now()) + u'\t' + text;
-    m_lines.append(line);
     m_ansiLines.append(CodePage::toAnsi(line));
     Q_EMIT lineAdded(line);
+}
+
+QStringList StatusLog::lines() const
+{
+    QStringList texts;
+    texts.reserve(m_ansiLines.size());
+    for (const QByteArray &line : m_ansiLines)
+        texts << CodePage::fromAnsi(line);
+    return texts;
 }

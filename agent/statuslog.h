@@ -18,8 +18,10 @@ public:
 
     void configure(const QString &debugMode, int maxLines);
     void AddLog(const QString &text, Level level);
-    const QStringList &lines() const { return m_lines; }
-    /// The same lines in the ANSI code page, encoded once when logged (request 400 sends them).
+    /// The lines kept, oldest first.
+    QStringList lines() const;
+    /// The lines as kept: in the ANSI code page, encoded once when logged (request 400 sends
+    /// them as they are).
     const QList<QByteArray> &ansiLines() const { return m_ansiLines; }
 
 Q_SIGNALS:
@@ -30,6 +32,5 @@ private:
     const Clock &m_clock;
     QString m_debugMode = QStringLiteral("1");
     int m_maxLines = 1000;
-    QStringList m_lines;
     QList<QByteArray> m_ansiLines;
 };
