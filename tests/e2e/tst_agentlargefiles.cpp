@@ -1,6 +1,6 @@
 // Files of a megabyte and more go straight to disk as they arrive: the same replies, the same
 // files, and nothing left behind when a distribution is refused or cut off.
-#include "support_agentprocess.h"
+#include "support/agentprocess.h"
 
 #include "common/codepage.h"
 

@@ -1,5 +1,5 @@
 // The twelve requests against a real agent process, byte for byte, with their status lines.
-#include "support_agentprocess.h"
+#include "support/agentprocess.h"
 
 #include "common/codepage.h"
 

@@ -1,5 +1,5 @@
 // The agent's connection handling, its refusals and its ends, against a real agent process.
-#include "support_agentprocess.h"
+#include "support/agentprocess.h"
 
 #include <QTcpServer>
 #include <QTest>

@@ -1,6 +1,6 @@
 // The agent's restart and self-update across the real TarvoAgent and TarvoUtil in a temporary
 // program folder on 127.0.0.1, driven by raw frames as a console sends them.
-#include "support_agentprocess.h"
+#include "support/agentprocess.h"
 
 #include "common/codepage.h"
 

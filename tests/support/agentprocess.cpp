@@ -1,4 +1,4 @@
-#include "support_agentprocess.h"
+#include "support/agentprocess.h"
 
 #include "common/codepage.h"
 
