@@ -77,7 +77,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FixedClock m_clock;
+    FakeClock m_clock;
     RunContext m_run;
 };
 

@@ -42,7 +42,7 @@ private:
     QString file(const QString &name) const { return m_dir->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FixedClock m_clock;
+    FakeClock m_clock;
     RunContext m_run;
 };
 
