@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filebytes.h"
 #include "support/fakeclock.h"
+#include "support/filebytes.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "db/mariadbserver.h"
+#include "support/mariadbserver.h"
 #include "support_stepfiles.h"
 
 #include "collector/runcontext.h"
@@ -83,10 +83,9 @@ private:
 
 void TestSqlStep::initTestCase()
 {
-    if (!DbTest::MariaDbServer::available()) {
-        m_mariadbProblem = u"the MariaDB server programs (mariadb-server) are not installed"_s;
+    m_mariadbProblem = DbTest::MariaDbServer::unavailable();
+    if (!m_mariadbProblem.isEmpty())
         return;
-    }
     m_mariadb = std::make_unique<DbTest::MariaDbServer>();
     QString error;
     QVERIFY2(m_mariadb->start(&error), qPrintable(error));
