@@ -191,17 +191,24 @@ def serve_mariadb(statedir, ready):
     else:
         raise RuntimeError('mariadbd did not start; see the log')
 
-    def shut_down(*_):
+    def shut_down_server():
         server.terminate()  # mariadbd shuts down cleanly on SIGTERM
         server.wait(timeout=60)
         shutil.rmtree(folder, ignore_errors=True)
+
+    def shut_down(*_):
+        shut_down_server()
         os._exit(0)
 
     signal.signal(signal.SIGTERM, shut_down)
     # Tests create databases named inv_...; the collector's user reaches them all.
-    subprocess.run(['mariadb', '--no-defaults', '--socket=' + sock, '-uroot'], check=True,
-                   input=b"CREATE USER 'tarvo'@'%' IDENTIFIED BY 's3cret';\n"
-                         b"GRANT ALL ON `inv\\_%`.* TO 'tarvo'@'%';\n", timeout=60)
+    try:
+        subprocess.run(['mariadb', '--no-defaults', '--socket=' + sock, '-uroot'], check=True,
+                       input=b"CREATE USER 'tarvo'@'%' IDENTIFIED BY 's3cret';\n"
+                             b"GRANT ALL ON `inv\\_%`.* TO 'tarvo'@'%';\n", timeout=60)
+    except BaseException:
+        shut_down_server()
+        raise
     ready({'port': port, 'socket': sock})
     for raw in server.stderr:  # keeps the server's pipe drained for as long as it runs
         sys.stdout.buffer.write(raw)
