@@ -85,24 +85,39 @@ Reply RequestHandlers::GetParameters()
 
 Reply RequestHandlers::UpdateParameters(const QByteArray &payload)
 {
+    // The lines change one copy of the file, saved once at the end: a faulty line still
+    // keeps what the lines before it changed. As each write of a key, the save's result is
+    // not checked.
+    ProfileFile ini(m_context.iniPath);
+    const bool loaded = ini.load();
+    const QByteArray before = loaded ? ini.serialize() : QByteArray();
+    const bool complete = applyParameterLines(ini, payload);
+    if (loaded && ini.serialize() != before)
+        ini.save();
+    if (complete)
+        return {111, {}};
+    return logged(failureReply(112, u"パラメータの更新時にエラーが発生しました。"_s));
+}
+
+bool RequestHandlers::applyParameterLines(ProfileFile &ini, const QByteArray &payload)
+{
     // Parsed as bytes: ";", "=" and CR LF never occur inside a CP932 character.
     qsizetype position = 0;
     while (true) {
         const qsizetype lineEnd = payload.indexOf(CrLf, position);
         if (lineEnd < 0)
-            break;
+            return false;
         if (lineEnd == position)
-            return {111, {}};
+            return true;
         const QByteArray line = payload.mid(position, lineEnd - position);
         position = lineEnd + 2;
         const qsizetype semicolon = line.indexOf(';');
         const qsizetype equals = semicolon < 0 ? -1 : line.indexOf('=', semicolon + 1);
         if (equals < 0)
-            break;
-        writeProfileString(m_context.iniPath, line.left(semicolon),
-                           line.mid(semicolon + 1, equals - semicolon - 1), line.mid(equals + 1));
+            return false;
+        ini.setValue(line.left(semicolon), line.mid(semicolon + 1, equals - semicolon - 1),
+                     line.mid(equals + 1));
     }
-    return logged(failureReply(112, u"パラメータの更新時にエラーが発生しました。"_s));
 }
 
 Reply RequestHandlers::RestartAgent()
@@ -113,9 +128,12 @@ Reply RequestHandlers::RestartAgent()
         arguments = {u"update"_s, name, name, name + u".new"_s};
     else
         arguments = {u"restart"_s, name, name};
+    const bool updatePending = m_context.UpdatePending;
     m_context.UpdatePending = false;
     if (m_context.launcher.startUpdater(arguments))
         return {131, {}};
+    // The agent stays after a failed restart: the new program still waits to be swapped in.
+    m_context.UpdatePending = updatePending;
     return logged(failureReply(132, u"再起動に失敗しました。"_s));
 }
 

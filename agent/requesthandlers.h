@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 struct AgentContext;
+class ProfileFile;
 
 /// One handler per request code. Each turns every failure of its own work into its failure
 /// reply and a main status line: a request never ends the agent by accident.
@@ -36,6 +37,8 @@ public:
     Reply EndSession();
 
 private:
+    /// Applies the lines of a 110 payload to `ini`; false at a faulty line or a missing end.
+    static bool applyParameterLines(ProfileFile &ini, const QByteArray &payload);
     /// Logs a failure reply as a main line, then returns it.
     Reply logged(Reply reply);
     /// The body of a failed step's reply under another code (510 and 520 pass 502/132/142 on).
