@@ -64,6 +64,6 @@ int main(int argc, char *argv[])
         instance.release();
         QCoreApplication::exit(exitCode);
     });
-    QTimer::singleShot(0, &core, &AgentCore::load);
+    QTimer::singleShot(0, &core, &AgentCore::startUp);
     return app.exec();
 }
