@@ -6,30 +6,10 @@
 #include "agent/requesthandlers.h"
 #include "agent/statuslog.h"
 #include "net/baswsock.h"
+#include "net/protocol.h"
 #include "net/socketnotifier.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool repliesWithCrLf(int requestCode)
-{
-    switch (requestCode) {
-    case 100: case 110: case 130: case 140: case 150: case 300: case 400: case 900:
-        return true;
-    default:
-        return false;
-    }
-}
-
-/// The agent ends only once an updater has taken over (131, 511) or the console asked it to
-/// (151); after a failed restart it stays, so the PC is never left without an agent.
-bool endsAgent(int replyCode)
-{
-    return replyCode == 131 || replyCode == 151 || replyCode == 511;
-}
-
-} // namespace
 
 AgentServer::AgentServer(AgentContext &context, RequestHandlers &handlers, QObject *parent)
     : QObject(parent), m_context(context), m_handlers(handlers)
@@ -180,7 +160,7 @@ void AgentServer::onRequest(const Frame::Message &message,
     if (!connection || connection != m_connection)
         return; // the agent was stopped while the handler waited
     QByteArray body = reply.body;
-    if (repliesWithCrLf(message.code))
+    if (Protocol::replyEndsWithCrLf(message.code))
         body += "\r\n";
     m_requestCode = message.code;
     m_replyCode = reply.code;
@@ -204,7 +184,9 @@ void AgentServer::onReplyFailed(int, const QString &errorText)
 
 void AgentServer::afterReply()
 {
-    if (endsAgent(m_replyCode)) {
+    // The agent ends only once an updater has taken over or the console asked it to end;
+    // after a failed restart it stays, so the PC is never left without an agent.
+    if (Protocol::agentEndsAfter(m_replyCode)) {
         Q_EMIT exitRequested();
         return;
     }

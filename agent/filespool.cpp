@@ -1,13 +1,15 @@
 #include "agent/filespool.h"
 
+#include "net/protocol.h"
+
 #include <QtEndian>
 
 namespace {
 
 bool isFileRequest(int code)
 {
-    return code == Frame::DistributeFile || code == Frame::DistributeAndRestart
-        || code == Frame::DistributeAndCollect;
+    const Protocol::Request *request = Protocol::findRequest(code);
+    return request && request->payload == Protocol::Payload::File;
 }
 
 } // namespace
