@@ -172,17 +172,18 @@ void AgentServer::onRequest(const Frame::Message &message,
 void AgentServer::onReplySent(qint64 bytes)
 {
     logMain(m_peerLabel + u' ' + QString::number(bytes) + u" バイト送信されました。"_s);
-    afterReply();
+    afterReply(true);
 }
 
 void AgentServer::onReplyFailed(int, const QString &errorText)
 {
     logMain(m_peerLabel + u" 送信エラー("_s + QString::number(m_replyCode) + u")が発生しました。"_s
             + errorText);
-    afterReply();
+    // The connection stays open (the idle time-out ends it) unless the agent ends.
+    afterReply(false);
 }
 
-void AgentServer::afterReply()
+void AgentServer::afterReply(bool sent)
 {
     // The agent ends only once an updater has taken over or the console asked it to end;
     // after a failed restart it stays, so the PC is never left without an agent.
@@ -190,7 +191,7 @@ void AgentServer::afterReply()
         Q_EMIT exitRequested();
         return;
     }
-    if (m_requestCode == Frame::EndSession) {
+    if (sent && m_requestCode == Frame::EndSession) {
         endSession();
         return;
     }

@@ -59,7 +59,8 @@ private:
     void onRequest(const Frame::Message &message, std::optional<Distribution::Result> stored);
     void onReplySent(qint64 bytes);
     void onReplyFailed(int wsaError, const QString &errorText);
-    void afterReply();
+    /// What follows a reply: the end of the agent, of the session (901 sent), or the next request.
+    void afterReply(bool sent);
     void onConnectionEnded(ConsoleConnection::End end, const QString &detail);
     /// The end of a session: the console's connection closes and the Start operation runs;
     /// the listening socket stays open throughout.
