@@ -53,6 +53,8 @@ Q_SIGNALS:
     void sent(qint64 bytes);
     void sendFailed(int wsaError, const QString &errorText);
     void fileFailed();
+    /// A chunk of a streamed file has gone to the socket.
+    void chunkSent();
     /// A chunk of the reply arrived (the frame is not complete yet).
     void receiving();
     void replyReceived(const Frame::Message &message);

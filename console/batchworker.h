@@ -54,8 +54,8 @@ public:
     QString caption() const;
     bool isFinished() const { return m_finished; }
 
-    /// The status text and success of a reply code; nullopt-like empty text for a code the
-    /// worker does not handle.
+    /// The status text a reply code leaves in the row; "" for a code the worker does not
+    /// handle.
     static QString replyStatusText(int replyCode);
 
 Q_SIGNALS:
@@ -67,6 +67,7 @@ Q_SIGNALS:
 
 private:
     void run();
+    bool IsFileRequest() const;
     void connectAgent();
     void onConnected();
     void onConnectFailed();
