@@ -1,6 +1,7 @@
 #include "console/batchworker.h"
 
 #include "console/agentsession.h"
+#include "console/batchrun.h"
 #include "console/consolesettings.h"
 #include "console/frontend.h"
 #include "console/nametable.h"
@@ -71,11 +72,12 @@ QString BatchWorker::replyStatusText(int replyCode)
 
 void BatchWorker::run()
 {
-    if (!Protocol::findRequest(m_job.code) || m_job.code == Frame::EndSession)
+    // Any other code does nothing but end the worker, so that its slot is freed.
+    if (!IsBatchRequest(m_job.code)) {
+        closeSockets();
+        finish();
         return;
-    const Protocol::Request *request = Protocol::findRequest(m_job.code);
-    if (request->payload == Protocol::Payload::Text)
-        return; // 110 and 310 are not batch requests
+    }
     connectAgent();
 }
 
@@ -124,7 +126,7 @@ void BatchWorker::onConnected()
     m_state = Idle;
     Q_EMIT socketStatus(u"接続しました！"_s);
     setStatus(u"接続完了！"_s);
-    if (IsFileRequest())
+    if (isFileRequest())
         sendFileRequest();
     else
         sendTextRequest();
@@ -138,10 +140,9 @@ void BatchWorker::onConnectFailed()
     finish();
 }
 
-bool BatchWorker::IsFileRequest() const
+bool BatchWorker::isFileRequest() const
 {
-    const Protocol::Request *request = Protocol::findRequest(m_job.code);
-    return request && request->payload == Protocol::Payload::File;
+    return IsFileRequest(m_job.code);
 }
 
 void BatchWorker::sendTextRequest()
@@ -194,7 +195,7 @@ void BatchWorker::onFileFailed()
 
 void BatchWorker::onSent()
 {
-    const bool text = !IsFileRequest();
+    const bool text = !isFileRequest();
     setStatus(u"コマンド送信完了！ ("_s + QString::number(m_job.code) + u')');
     if (text)
         setProgress(40);

@@ -67,7 +67,7 @@ Q_SIGNALS:
 
 private:
     void run();
-    bool IsFileRequest() const;
+    bool isFileRequest() const;
     void connectAgent();
     void onConnected();
     void onConnectFailed();
