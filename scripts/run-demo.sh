@@ -49,7 +49,7 @@ for n in 1 2 3; do
       -e "s|^SqlConnection=.*|SqlConnection=Provider=SQLite;Data Source=$database\r|" \
       packaging/TarvoAgent.ini > "$pc/TarvoAgent.ini"
   rm -f "$pc"/*.SQL.LOG
-  "$pc/TarvoAgent" --headless > "$pc/agent.out" 2>&1 &
+  "$pc/TarvoAgent" --headless > "$demo/pc$n.out" 2>&1 &
   pids+=($!)
   inventory+="pc$n=$address"$'\r\n'
 done
@@ -59,7 +59,7 @@ sed -e "s|^Port=.*|Port=$port\r|" \
     packaging/TarvoControl.ini > "$demo/console/TarvoControl.ini"
 printf '%s' "$inventory" > "$demo/console/TarvoNetwork.ini"
 for n in 1 2 3; do
-  wait_for_text "$demo/pc$n/agent.out" "接続待ち状態"
+  wait_for_text "$demo/pc$n.out" "接続待ち状態"
 done
 console() { "$demo/console/TarvoControl" "$@"; }
 
@@ -80,5 +80,5 @@ echo
 # The three stand-ins share this machine's network adapter, so they report one MAC address and
 # therefore write one row between them.
 echo "== Rows in $database"
-sqlite3 -header -column "$database" \
+sqlite3 -cmd ".timeout 10000" -header -column "$database" \
   "SELECT SysMACAddress, SysComputerName, SysOS, SysDatVersion FROM TarvoInfo"
