@@ -109,7 +109,7 @@ void tst_BatchRun::runs()
         QVERIFY(m_agents[i]->waitForLineCount(m_agents[i]->listeningText(), m_sessions[i] + 1));
     const qsizetype silentRequests = m_silent->requests().size();
 
-    const ConsoleSettings settings = testSettings(m_port, 1, 2);
+    const ConsoleSettings settings = testSettings(m_port, 3, 2);
     NameTable names;
     RecordingFrontEnd frontEnd;
     BatchRun batch(settings, names, frontEnd, 0);

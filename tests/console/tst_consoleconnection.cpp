@@ -142,7 +142,7 @@ void tst_ConsoleConnection::scriptedReplies()
     ScriptedAgent agent(u"127.0.3.1"_s);
     QVERIFY(agent.isListening());
     agent.on(request, script);
-    CommandRun command(testSettings(agent.port(), 1));
+    CommandRun command(testSettings(agent.port(), 2));
     QCOMPARE(command.run(u"127.0.3.1"_s, request, data), reply);
 
     QTRY_COMPARE(agent.openConnections(), 0);
@@ -166,7 +166,7 @@ void tst_ConsoleConnection::scriptedReplies()
 void tst_ConsoleConnection::secondCommandIsRefused()
 {
     ScriptedAgent agent(u"127.0.3.2"_s);
-    CommandRun command(testSettings(agent.port(), 1));
+    CommandRun command(testSettings(agent.port(), 2));
     QSignalSpy finished(&command.connection, &AgentConnection::commandFinished);
     QVERIFY(command.connection.SendCommand(u"127.0.3.2"_s, 400, {}));
     QTRY_COMPARE(agent.requests().size(), 1);
