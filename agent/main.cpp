@@ -3,9 +3,11 @@
 #include "agent/agentcore.h"
 #include "agent/agentsettings.h"
 #include "agent/launcher.h"
+#include "common/atomicfile.h"
 #include "common/clock.h"
 #include "common/programfolder.h"
 #include "common/versioninfo.h"
+#include "platform/processes.h"
 #include "platform/signalwatcher.h"
 #include "platform/singleinstance.h"
 
@@ -45,6 +47,9 @@ int main(int argc, char *argv[])
         return 0; // the running agent has been asked to show itself
     if (!QDir::setCurrent(folder))
         return 1;
+    // Temporary files of a writer that was killed (this agent, the collector, the updater)
+    // would otherwise stay for good; those of a writer still at work are kept.
+    AtomicFile::removeStale(folder, &Processes::isRunning);
 
     // Settings that cannot be used end the agent before it serves anyone.
     QString reason;
@@ -64,6 +69,6 @@ int main(int argc, char *argv[])
         instance.release();
         QCoreApplication::exit(exitCode);
     });
-    QTimer::singleShot(0, &core, &AgentCore::load);
+    QTimer::singleShot(0, &core, &AgentCore::startUp);
     return app.exec();
 }

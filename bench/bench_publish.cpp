@@ -1,11 +1,9 @@
 // Publishing steps against real servers on 127.0.0.1: the SQL step with 200 reported columns on
 // SQLite and MariaDB (ms per step), the FTP upload of 10 MiB beside the curl command-line client
 // to the same server, and the mail step with a 1 MiB attachment (ms to the accepted result).
-#define TARVO_FIXTURES_DIR TARVO_SOURCE_DIR "/tests/fixtures"
-
-#include "tests/collector/ftpserver.h"
-#include "tests/collector/mail/mailservers.h"
-#include "tests/db/mariadbserver.h"
+#include "support/ftpserver.h"
+#include "support/smtpserver.h"
+#include "support/mariadbserver.h"
 
 #include "collector/ftpstep.h"
 #include "collector/mailstep.h"
@@ -117,7 +115,7 @@ void benchSql()
                 sqlite.first, sqlite.second, SqlRounds - 1);
 
     if (!DbTest::MariaDbServer::available()) {
-        std::printf("SQL step, MariaDB: skipped (mariadb-server not installed)\n");
+        std::printf("SQL step, MariaDB: skipped (%s)\n", qPrintable(DbTest::MariaDbServer::unavailable()));
         return;
     }
     DbTest::MariaDbServer server;

@@ -1,6 +1,6 @@
 #include "collector/collectdata.h"
 
-#include "collector/definitionfile.h"
+#include "collector/definitions/definitionfile.h"
 #include "common/codepage.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collector/appitem.h"
+#include "collector/definitions/appitem.h"
 #include "collector/runcontext.h"
 #include "common/profilefile.h"
 #include "platform/sysinfo.h"

@@ -1,8 +1,8 @@
 #include "collector/collectionrun.h"
 
-#include "collector/appitem.h"
+#include "collector/appitemevaluation.h"
 #include "collector/collectdata.h"
-#include "collector/definitionfile.h"
+#include "collector/definitions/definitionfile.h"
 #include "collector/ftpstep.h"
 #include "collector/mailstep.h"
 #include "collector/sqlstep.h"

@@ -12,6 +12,28 @@
 using namespace Qt::StringLiterals;
 using namespace ProfileText;
 
+namespace {
+
+/// What the Windows reader sees of a line: the text before its first NUL (a NUL ends the text it
+/// is in, and NUL is never a trail byte), without the blanks around it.
+QByteArrayView contentOf(QByteArrayView text)
+{
+    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
+        text = text.first(nul);
+    return trimmed(text);
+}
+
+/// The name of a header line: from "[" to the first "]" that is not a trail byte, or to the end
+/// of the line when there is none ("[a]b]" names "a", "[S" names "S").
+QByteArrayView headerName(QByteArrayView content)
+{
+    const QByteArrayView inside = content.sliced(1);
+    const qsizetype close = indexOf(inside, ']');
+    return trimmed(close < 0 ? inside : inside.first(close));
+}
+
+} // namespace
+
 ProfileFile::ProfileFile(QString path)
     : m_path(std::move(path))
 {
@@ -54,19 +76,18 @@ bool ProfileFile::save(QString *error) const
 void ProfileFile::parse(QByteArrayView bytes)
 {
     m_lines.clear();
+    // CR LF, LF and a lone CR each end a line, as they do for the Windows reader.
     qsizetype start = 0;
     while (start < bytes.size()) {
-        const qsizetype newline = bytes.indexOf('\n', start);
-        if (newline < 0) {
-            m_lines.append(makeLine(bytes.sliced(start).toByteArray(), {}));
-            break;
-        }
-        qsizetype textEnd = newline;
-        if (textEnd > start && bytes[textEnd - 1] == '\r')
-            --textEnd;
-        m_lines.append(makeLine(bytes.sliced(start, textEnd - start).toByteArray(),
-                                bytes.sliced(textEnd, newline + 1 - textEnd).toByteArray()));
-        start = newline + 1;
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        qsizetype next = end;
+        if (next < bytes.size())
+            next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
+        m_lines.append(makeLine(bytes.sliced(start, end - start).toByteArray(),
+                                bytes.sliced(end, next - end).toByteArray()));
+        start = next;
     }
 }
 
@@ -83,15 +104,14 @@ ProfileFile::Line ProfileFile::makeLine(QByteArray text, QByteArray eol)
     Line line;
     line.text = std::move(text);
     line.eol = std::move(eol);
-    const QByteArrayView content = trimmed(line.text);
+    const QByteArrayView content = contentOf(line.text);
     if (content.isEmpty()) {
         line.kind = Line::Blank;
     } else if (content.front() == ';') {
         line.kind = Line::Comment;
-    } else if (const qsizetype close = lastIndexOf(content, ']');
-               content.front() == '[' && close > 0) {
+    } else if (content.front() == '[') {
         line.kind = Line::Section;
-        line.name = folded(trimmed(content.sliced(1, close - 1)));
+        line.name = folded(headerName(content));
     } else if (const qsizetype equals = content.indexOf('='); equals >= 0) {
         // "=" never occurs as a trail byte, so a plain search is safe here.
         line.kind = Line::Entry;
@@ -136,7 +156,7 @@ namespace {
 
 QByteArrayView keyOf(QByteArrayView text)
 {
-    const QByteArrayView content = trimmed(text);
+    const QByteArrayView content = contentOf(text);
     return trimmed(content.first(content.indexOf('=')));
 }
 
@@ -152,7 +172,7 @@ bool readsBackAs(const auto &line, auto kind, const QByteArray &name)
 
 QByteArrayView valueOf(QByteArrayView text)
 {
-    const QByteArrayView content = trimmed(text);
+    const QByteArrayView content = contentOf(text);
     return trimmed(content.sliced(content.indexOf('=') + 1));
 }
 
@@ -163,11 +183,7 @@ QByteArray ProfileFile::value(QByteArrayView section, QByteArrayView key, int bu
     const qsizetype index = findKey(findSection(section), key);
     if (index < 0)
         return {};
-    QByteArrayView text = unquoted(valueOf(m_lines[index].text));
-    // The Windows buffer is a C string: a NUL in the file ends the value.
-    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
-        text = text.first(nul);
-    return cut(text, qsizetype(bufferChars) - 1).toByteArray();
+    return cut(unquoted(valueOf(m_lines[index].text)), qsizetype(bufferChars) - 1).toByteArray();
 }
 
 bool ProfileFile::containsKey(QByteArrayView section, QByteArrayView key) const
@@ -260,14 +276,12 @@ void ProfileFile::removeSection(QByteArrayView section)
 QList<QByteArray> ProfileFile::sectionNames(int bufferChars) const
 {
     QList<QByteArray> names;
-    QSet<QByteArray> seen;
     for (const Line &line : m_lines) {
-        // A repeated section is listed once: reads only ever see its first occurrence.
-        if (line.kind != Line::Section || line.name.isEmpty() || seen.contains(line.name))
+        // A repeated header is listed again, in its own spelling, as the Windows call lists it
+        // (reads still see only the first occurrence). An empty name would end the list early.
+        if (line.kind != Line::Section || line.name.isEmpty())
             continue;
-        seen.insert(line.name);
-        const QByteArrayView content = trimmed(line.text);
-        names.append(trimmed(content.sliced(1, lastIndexOf(content, ']') - 1)).toByteArray());
+        names.append(headerName(contentOf(line.text)).toByteArray());
     }
     return packed(names, bufferChars);
 }
@@ -281,7 +295,7 @@ QList<QByteArray> ProfileFile::sectionEntries(QByteArrayView section, int buffer
         if (line.kind == Line::Entry)
             entries.append(keyOf(line.text).toByteArray() + '=' + valueOf(line.text).toByteArray());
         else if (line.kind == Line::Other)
-            entries.append(trimmed(line.text).toByteArray());
+            entries.append(contentOf(line.text).toByteArray());
     }
     return packed(entries, bufferChars);
 }

@@ -42,16 +42,15 @@ QByteArrayView cut(QByteArrayView text, qsizetype maxBytes)
     return text.first(i);
 }
 
-qsizetype lastIndexOf(QByteArrayView text, char c)
+qsizetype indexOf(QByteArrayView text, char c)
 {
-    qsizetype found = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == c)
-            found = i;
-        else if (isLeadByte(static_cast<unsigned char>(text[i])))
+            return i;
+        if (isLeadByte(static_cast<unsigned char>(text[i])))
             ++i;
     }
-    return found;
+    return -1;
 }
 
 QByteArrayView unquoted(QByteArrayView value)

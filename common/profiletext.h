@@ -21,8 +21,8 @@ QByteArrayView trimmed(QByteArrayView text);
 QByteArray folded(QByteArrayView name);
 /// At most `maxBytes` bytes, never ending in the first half of a double-byte character.
 QByteArrayView cut(QByteArrayView text, qsizetype maxBytes);
-/// Position of the last single-byte `c` (not a trail byte), or -1.
-qsizetype lastIndexOf(QByteArrayView text, char c);
+/// Position of the first single-byte `c` (not a trail byte), or -1.
+qsizetype indexOf(QByteArrayView text, char c);
 /// Drops one matching pair of enclosing double or single quotes, as the Windows reader does.
 QByteArrayView unquoted(QByteArrayView value);
 /// Packs texts as the Windows list calls fill a buffer of `bufferChars` characters: each text and

@@ -25,6 +25,13 @@ using Values = QMap<QPair<QByteArray, QByteArray>, QByteArray>; // (folded secti
     std::abort();
 }
 
+// A NUL ends the text it is in, and CR and LF end lines: none of them is ever part of what a
+// reader gets.
+bool isOneText(const QByteArray &text)
+{
+    return !text.contains('\0') && !text.contains('\r') && !text.contains('\n');
+}
+
 // Everything a reader can see: each listed section, each listed key and its value.
 Values readAll(const ProfileFile &profile)
 {
@@ -38,6 +45,8 @@ Values readAll(const ProfileFile &profile)
             const QByteArray value = profile.value(section, key);
             if (value.size() > ProfileFile::ValueBufferChars - 1)
                 fail("value longer than the buffer");
+            if (!isOneText(value))
+                fail("line end or NUL inside a value");
             values.insert({ProfileText::folded(section), ProfileText::folded(key)}, value);
         }
     }
@@ -51,6 +60,8 @@ void checkPacking(const QList<QByteArray> &items, int bufferChars)
     for (const QByteArray &item : items) {
         if (item.isEmpty())
             fail("empty item in a list");
+        if (!isOneText(item))
+            fail("line end or NUL inside a listed name or entry");
         used += item.size() + 1;
     }
     if (bufferChars > 0 && used > bufferChars)

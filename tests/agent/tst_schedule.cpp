@@ -1,7 +1,7 @@
 #include "agent/agentcore.h"
 #include "agent/launcher.h"
 #include "agent/schedule.h"
-#include "support_fakeclock.h"
+#include "support/fakeclock.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 #include "agent/statuslog.h"
-#include "support_fakeclock.h"
+#include "support/fakeclock.h"
 
 #include <QSignalSpy>
 #include <QTest>

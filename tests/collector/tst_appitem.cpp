@@ -1,4 +1,4 @@
-#include "collector/appitem.h"
+#include "collector/appitemevaluation.h"
 #include "collector/registrytext.h"
 #include "common/codepage.h"
 #include "platform/registry.h"

@@ -1,5 +1,5 @@
 #include "collector/collectdata.h"
-#include "collector/definitionfile.h"
+#include "collector/definitions/definitionfile.h"
 #include "common/codepage.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 // One pass inside the test process: what the collection step hands to the SQL step.
 #include "collector/collectionrun.h"
-#include "common/clock.h"
+#include "support/fakeclock.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 
@@ -28,16 +28,6 @@ private:
 };
 
 namespace {
-
-class FixedClock : public Clock
-{
-public:
-    explicit FixedClock(QDateTime when) : m_when(std::move(when)) {}
-    QDateTime now() const override { return m_when; }
-
-private:
-    QDateTime m_when;
-};
 
 QStringList columns(const RunContext &run)
 {
@@ -67,7 +57,7 @@ RunContext tst_CollectionRun::pass(const QStringList &arguments)
     QDir::setCurrent(m_dir->path());
     Registry::Sources sources;
     sources.hiveFolders = {m_dir->filePath(u"registry"_s)};
-    const FixedClock clock(m_now);
+    const FakeClock clock(m_now);
     CollectionRun run(m_dir->path(), arguments, clock, sources);
     run.run();
     QDir::setCurrent(previous);

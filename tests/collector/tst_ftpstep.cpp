@@ -1,4 +1,4 @@
-#include "collector/ftpserver.h"
+#include "support/ftpserver.h"
 #include "support_stepfiles.h"
 
 #include "collector/ftpstep.h"
@@ -58,6 +58,7 @@ class TestFtpStep : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void upload_data();
     void upload();
@@ -77,9 +78,14 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FixedClock m_clock;
+    FakeClock m_clock;
     RunContext m_run;
 };
+
+void TestFtpStep::initTestCase()
+{
+    TARVO_REQUIRE_TEST_SERVER(u"ftp"_s);
+}
 
 void TestFtpStep::init()
 {

@@ -1,4 +1,4 @@
-#include "collector/mail/mailservers.h"
+#include "support/smtpserver.h"
 #include "support_stepfiles.h"
 
 #include "collector/mail/sendemail.h"
@@ -29,6 +29,7 @@ class TestMailStep : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
     void attachments_data();
@@ -42,9 +43,14 @@ private:
     QString file(const QString &name) const { return m_dir->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FixedClock m_clock;
+    FakeClock m_clock;
     RunContext m_run;
 };
+
+void TestMailStep::initTestCase()
+{
+    TARVO_REQUIRE_TEST_SERVER(u"smtp"_s);
+}
 
 void TestMailStep::init()
 {

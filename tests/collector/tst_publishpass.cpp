@@ -2,10 +2,10 @@
 // against a MariaDB server, an SMTP server (aiosmtpd) and an FTP server (pyftpdlib), all on
 // 127.0.0.1 and started here.
 
-#include "collector/ftpserver.h"
+#include "support/ftpserver.h"
 #include "support_stepfiles.h"
-#include "collector/mail/mailservers.h"
-#include "db/mariadbserver.h"
+#include "support/smtpserver.h"
+#include "support/mariadbserver.h"
 
 #include "common/codepage.h"
 
@@ -63,8 +63,9 @@ void TestPublishPass::initTestCase()
 {
     const QString program = QStringLiteral(TARVO_BIN_DIR "/TarvoInfo");
     QVERIFY2(QFile::exists(program), "build the TarvoInfo target before this test");
-    if (!DbTest::MariaDbServer::available())
-        QSKIP("the MariaDB server programs (mariadb-server) are not installed");
+    TARVO_REQUIRE_TEST_SERVER(u"mariadb"_s);
+    TARVO_REQUIRE_TEST_SERVER(u"ftp"_s);
+    TARVO_REQUIRE_TEST_SERVER(u"smtp"_s);
     QString error;
     QVERIFY2(m_mariadb.start(&error), qPrintable(error));
     bool ok = false;

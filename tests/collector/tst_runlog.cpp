@@ -1,6 +1,6 @@
 #include "collector/runcontext.h"
 #include "collector/runlog.h"
-#include "common/clock.h"
+#include "support/fakeclock.h"
 #include "common/codepage.h"
 
 #include <QFile>
@@ -24,13 +24,6 @@ private Q_SLOTS:
 
 namespace {
 
-class FixedClock : public Clock
-{
-public:
-    QDateTime when{QDate(2004, 3, 12), QTime(9, 30, 15)};
-    QDateTime now() const override { return when; }
-};
-
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -44,12 +37,12 @@ const QByteArray Banner = QByteArray(58, '=') + "\r\n";
 void tst_RunLog::layout()
 {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     const QString path = dir.filePath(u"02FC00000001.SQL.LOG"_s);
     {
         RunLog log(clock);
         QVERIFY(log.OpenRunLog(path));
-        clock.when = clock.when.addSecs(2);
+        clock.advanceSeconds(2);
         log.WriteRunLog(u"データベースに接続しました"_s);
         // Written as it goes: a step that hangs has its lines on disk already.
         QVERIFY(contents(path).endsWith(CodePage::toAnsi(u"接続しました\r\n")));
@@ -65,7 +58,7 @@ void tst_RunLog::layout()
 void tst_RunLog::createdAnew()
 {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     const QString path = dir.filePath(u"X.FTP.LOG"_s);
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
@@ -85,7 +78,7 @@ void tst_RunLog::createdAnew()
 void tst_RunLog::unwritableLog()
 {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     RunLog log(clock);
     QVERIFY(!log.OpenRunLog(dir.filePath(u"missing/folder/X.MAIL.LOG"_s)));
     log.WriteRunLog(u"goes nowhere"_s); // the step goes on without its log

@@ -1,4 +1,4 @@
-#include "db/mariadbserver.h"
+#include "support/mariadbserver.h"
 #include "support_stepfiles.h"
 
 #include "collector/runcontext.h"
@@ -77,16 +77,15 @@ private:
     std::unique_ptr<DbTest::MariaDbServer> m_mariadb;
     QString m_mariadbProblem;
     std::unique_ptr<QTemporaryDir> m_dir;
-    FixedClock m_clock;
+    FakeClock m_clock;
     RunContext m_run;
 };
 
 void TestSqlStep::initTestCase()
 {
-    if (!DbTest::MariaDbServer::available()) {
-        m_mariadbProblem = u"the MariaDB server programs (mariadb-server) are not installed"_s;
+    m_mariadbProblem = DbTest::MariaDbServer::unavailable();
+    if (!m_mariadbProblem.isEmpty())
         return;
-    }
     m_mariadb = std::make_unique<DbTest::MariaDbServer>();
     QString error;
     QVERIFY2(m_mariadb->start(&error), qPrintable(error));
@@ -108,7 +107,7 @@ void TestSqlStep::init()
     m_run.folder = m_dir->path();
     m_run.macText = Mac;
     m_run.clock = &m_clock;
-    m_clock.m_now = QDateTime(QDate(2004, 3, 12), QTime(9, 30, 15));
+    m_clock.set(QDateTime(QDate(2004, 3, 12), QTime(9, 30, 15)));
     if (m_mariadb)
         m_mariadb->sql("DELETE FROM TarvoInfo; DROP TABLE IF EXISTS PcInventory;");
 }
@@ -223,7 +222,7 @@ void TestSqlStep::insertThenUpdate()
 
     // A later run in the difference mode reports only what changed: the insert is refused by
     // the key and the row is updated.
-    m_clock.m_now = QDateTime(QDate(2004, 3, 13), QTime(7, 5, 9));
+    m_clock.set(QDateTime(QDate(2004, 3, 13), QTime(7, 5, 9)));
     m_run.columns = ColumnLists();
     m_run.columns.AddColumn(u"SysOS"_s, u"Debian GNU/Linux 13"_s);
     m_run.columns.AddColumn(u"SysDatVersion"_s, u"20040301120000"_s);

@@ -59,6 +59,8 @@ private Q_SLOTS:
     void keyNames();
     void roundTrip_data();
     void roundTrip();
+    void windowsLineRules_data();
+    void windowsLineRules();
 };
 
 void tst_ProfileFile::value_data()
@@ -99,7 +101,6 @@ void tst_ProfileFile::value_data()
     QTest::newRow("line without = is no key") << "[S]\r\nk\r\n"_ba << "S"_ba << "k"_ba << ""_ba << false;
     QTest::newRow("key before any section") << "k=1\r\n[S]\r\n"_ba << "S"_ba << "k"_ba << ""_ba << false;
     QTest::newRow("text after header") << "[S] ; about S\r\nk=1\r\n"_ba << "S"_ba << "k"_ba << "1"_ba << true;
-    QTest::newRow("header without ] is no section") << "[S\r\nk=1\r\n"_ba << "S"_ba << "k"_ba << ""_ba << false;
     QTest::newRow("LF line ends") << "[S]\nk=1\nm=2"_ba << "S"_ba << "m"_ba << "2"_ba << true;
     QTest::newRow("NUL ends the value") << cat({"[S]\r\nk=ab", QByteArrayView("\0", 1), "cd\r\n"}) << "S"_ba << "k"_ba
                                         << "ab"_ba << true;
@@ -177,8 +178,8 @@ void tst_ProfileFile::sectionNames_data()
     QTest::newRow("buffer of two") << two << 2 << QList<QByteArray>{};
     QTest::newRow("names trimmed, in file order")
         << "; head\r\n[ Zeta ]\r\nx=1\r\n[alpha]\r\n"_ba << 1024 << QList<QByteArray>{"Zeta", "alpha"};
-    QTest::newRow("repeated section listed once")
-        << "[A]\r\n[B]\r\n[a]\r\n"_ba << 1024 << QList<QByteArray>{"A", "B"};
+    QTest::newRow("repeated section listed again")
+        << "[A]\r\n[B]\r\n[a]\r\n"_ba << 1024 << QList<QByteArray>{"A", "B", "a"};
     QTest::newRow("empty name skipped") << "[]\r\n[A]\r\n"_ba << 1024 << QList<QByteArray>{"A"};
     QTest::newRow("no sections") << "k=1\r\n"_ba << 1024 << QList<QByteArray>{};
     QTest::newRow("double-byte name not split")
@@ -299,6 +300,78 @@ void tst_ProfileFile::roundTrip()
     ProfileFile profile;
     profile.parse(file);
     QCOMPARE(profile.serialize(), file);
+}
+
+// How lines, headers and NUL bytes are read, and what a write then does to the file.
+void tst_ProfileFile::windowsLineRules_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<QList<QByteArray>>("entries");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("afterWrite"); // the file after writing "w" to section/key
+
+    const QByteArray nul("\0", 1);
+    using Names = QList<QByteArray>;
+    QTest::newRow("repeated header listed twice, first one read and written")
+        << "[Sec]\r\na=1\r\n[SEC]\r\nb=2\r\n"_ba << "SEC"_ba << "b"_ba << Names{"Sec", "SEC"}
+        << Names{"a=1"} << ""_ba << "[Sec]\r\na=1\r\nb=w\r\n[SEC]\r\nb=2\r\n"_ba;
+    QTest::newRow("lone CR ends a line, the write replaces the line")
+        << "[S]\rk=v\r[T]\ra=1\r"_ba << "S"_ba << "k"_ba << Names{"S", "T"} << Names{"k=v"}
+        << "v"_ba << "[S]\rk=w\r[T]\ra=1\r"_ba;
+    QTest::newRow("lone CR file gets CR on a new line")
+        << "[S]\rk=v"_ba << "s"_ba << "n"_ba << Names{"S"} << Names{"k=v"} << ""_ba
+        << "[S]\rk=v\rn=w\r"_ba;
+    QTest::newRow("three line ends mixed")
+        << "[S]\r\nk=1\n[T]\rm=2\r\nz=3\n"_ba << "T"_ba << "m"_ba << Names{"S", "T"}
+        << Names{"m=2", "z=3"} << "2"_ba << "[S]\r\nk=1\n[T]\rm=w\r\nz=3\n"_ba;
+    QTest::newRow("CR CR LF is an empty line between")
+        << "[S]\r\r\nk=1\r\n"_ba << "S"_ba << "k"_ba << Names{"S"} << Names{"k=1"} << "1"_ba
+        << "[S]\r\r\nk=w\r\n"_ba;
+    QTest::newRow("NUL ends a value")
+        << cat({"[S]\r\nk=a", nul, "b\r\n"}) << "S"_ba << "k"_ba << Names{"S"} << Names{"k=a"}
+        << "a"_ba << "[S]\r\nk=w\r\n"_ba;
+    QTest::newRow("NUL ends a section name")
+        << cat({"[S", nul, "X]\r\nk=1\r\n"}) << "S"_ba << "k"_ba << Names{"S"} << Names{"k=1"}
+        << "1"_ba << cat({"[S", nul, "X]\r\nk=w\r\n"});
+    QTest::newRow("NUL ends a loose line")
+        << cat({"[S]\r\nfree", nul, "text\r\n"}) << "S"_ba << "k"_ba << Names{"S"} << Names{"free"}
+        << ""_ba << cat({"[S]\r\nfree", nul, "text\r\nk=w\r\n"});
+    QTest::newRow("section name ends at the first ]")
+        << "[a]b]\r\nk=1\r\n"_ba << "A"_ba << "k"_ba << Names{"a"} << Names{"k=1"} << "1"_ba
+        << "[a]b]\r\nk=w\r\n"_ba;
+    QTest::newRow("header without ] names the rest of the line")
+        << "[S \r\nk=1\r\n"_ba << "s"_ba << "k"_ba << Names{"S"} << Names{"k=1"} << "1"_ba
+        << "[S \r\nk=w\r\n"_ba;
+    QTest::newRow("trail byte ] is part of the name")
+        << cat({"[a", Zo, "]b]\r\nk=1\r\n"}) << cat({"A", Zo}) << "k"_ba << Names{cat({"a", Zo})}
+        << Names{"k=1"} << "1"_ba << cat({"[a", Zo, "]b]\r\nk=w\r\n"});
+    QTest::newRow("new section named with ] refused")
+        << "[A]\r\n"_ba << "x]y"_ba << "k"_ba << Names{"A"} << Names{} << ""_ba << "[A]\r\n"_ba;
+}
+
+void tst_ProfileFile::windowsLineRules()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, key);
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, afterWrite);
+
+    ProfileFile profile;
+    profile.parse(file);
+    QCOMPARE(profile.sectionNames(), names);
+    QCOMPARE(profile.sectionEntries(section), entries);
+    QCOMPARE(profile.value(section, key), value);
+    QCOMPARE(profile.serialize(), file);
+    profile.setValue(section, key, "w"_ba);
+    QCOMPARE(profile.serialize(), afterWrite);
+    if (afterWrite != file)
+        QCOMPARE(profile.value(section, key), "w"_ba);
 }
 
 QTEST_APPLESS_MAIN(tst_ProfileFile)

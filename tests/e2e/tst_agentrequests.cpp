@@ -43,6 +43,7 @@ private Q_SLOTS:
     void initTestCase();
     void getParameters();
     void getParametersWithEmptySection();
+    void getParametersWithRepeatedHeader();
     void updateParameters_data();
     void updateParameters();
     void runCollector();
@@ -114,6 +115,16 @@ void TestAgentRequests::getParametersWithEmptySection()
     QCOMPARE(reply, rawFrame(102, cp932(u"パラメータの取得時にエラーが発生しました。\r\n"_s)));
     QVERIFY(m_agent->texts().contains(
         peer + u" 102;nnnn;パラメータの取得時にエラーが発生しました。"_s));
+}
+
+void TestAgentRequests::getParametersWithRepeatedHeader()
+{
+    const QByteArray original = m_folder->iniBytes();
+    m_folder->writeFile(u"TarvoAgent.ini"_s, "[Sec]\r\na=1\r\n[SEC]\r\nb=2\r\n"_ba);
+    const QByteArray reply = request(rawFrame(100, "\r\n"));
+    m_folder->writeFile(u"TarvoAgent.ini"_s, original);
+    // Both headers are listed; reading "SEC" by name finds the first one's entries.
+    QCOMPARE(reply, rawFrame(101, "[Sec]=\r\na=1\r\n[SEC]=\r\na=1\r\n\r\n"));
 }
 
 void TestAgentRequests::updateParameters_data()

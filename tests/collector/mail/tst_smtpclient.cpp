@@ -1,4 +1,4 @@
-#include "collector/mail/mailservers.h"
+#include "support/smtpserver.h"
 
 #include "collector/mail/sendemail.h"
 
@@ -86,6 +86,7 @@ private:
 
 void TestSmtpClient::initTestCase()
 {
+    TARVO_REQUIRE_TEST_SERVER(u"smtp"_s);
     QVERIFY(m_dir.isValid());
     QVERIFY2(m_server.start(), "aiosmtpd did not start");
 }

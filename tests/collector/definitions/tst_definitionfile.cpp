@@ -1,5 +1,5 @@
-#include "collector/appitem.h"
-#include "collector/definitionfile.h"
+#include "collector/definitions/appitem.h"
+#include "collector/definitions/definitionfile.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 #include "platform/registry.h"

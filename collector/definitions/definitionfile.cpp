@@ -1,4 +1,4 @@
-#include "collector/definitionfile.h"
+#include "collector/definitions/definitionfile.h"
 
 #include "common/codepage.h"
 

@@ -5,8 +5,6 @@
 #include <QList>
 #include <QString>
 
-class Registry;
-
 /// One application item: a key of the application section and its seven fields.
 struct AppItem
 {
@@ -26,11 +24,3 @@ struct AppItem
 /// The items of an application section in key-list order, every field trimmed, field 7 read
 /// back from its one-line form.
 QList<AppItem> LoadAppItems(const ProfileFile &definitions, const QString &section);
-
-/// Replaces the value of every "R" and "F" item with its current value; other rows keep theirs.
-void EvaluateAppItems(QList<AppItem> &items, const Registry &registry);
-
-/// The current value of an "R" item.
-QString evaluateRegistryItem(const AppItem &item, const Registry &registry);
-/// The current value of an "F" item.
-QString evaluateFileItem(const AppItem &item);

@@ -1,12 +1,14 @@
 #pragma once
 
-// Test harness: a pyftpdlib server (Debian's python3-pyftpdlib) on 127.0.0.1, started by the test
-// on a port it binds itself, with its home in a temporary folder and a log of every command.
+// Test harness: an FTP server of the test's own on 127.0.0.1, opened on the pyftpdlib server
+// (Debian's python3-pyftpdlib) shared by the test run, with its home in a temporary folder and a
+// log of every command.
+
+#include "support/testservers.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace FtpTest {
@@ -17,30 +19,19 @@ inline const QString Password = QStringLiteral("ftp-s3cret");
 class FtpServer
 {
 public:
-    ~FtpServer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    /// "" when the shared server runs; otherwise the reason, for QSKIP.
+    static QString unavailable() { return TestServers::unavailable(QStringLiteral("ftp")); }
 
     bool start()
     {
         if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("home/inbox")))
             return false;
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(TARVO_FIXTURES_DIR "/ftp/tarvoftpd.py"), home(), User,
-                         Password, m_dir.filePath(QStringLiteral("commands.log"))});
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QByteArray output;
-        while (!output.contains('\n')) {
-            if (!m_process.waitForReadyRead(10000))
-                return false;
-            output += m_process.readAllStandardOutput();
-        }
-        m_port = output.trimmed().mid(5).toInt();
+        QString error;
+        m_port = m_control.open(QStringLiteral("ftp"),
+                                {home(), User, Password, m_dir.filePath(QStringLiteral("commands.log"))},
+                                &error);
+        if (m_port == 0)
+            qWarning("%s", qPrintable(error));
         return m_port > 0;
     }
 
@@ -64,7 +55,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    TestServers::Control m_control;
     int m_port = 0;
 };
 

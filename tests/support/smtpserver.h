@@ -1,10 +1,11 @@
 #pragma once
 
-#include "../filebytes.h"
+#include "support/filebytes.h"
+#include "support/testservers.h"
 
-// Test harness: SMTP peers on 127.0.0.1 started by the tests themselves. A real aiosmtpd server
-// (Debian's python3-aiosmtpd) that keeps each message, and a scripted peer for silence, split
-// replies and refusals. Shared by the client and the mail step tests.
+// Test harness: SMTP peers on 127.0.0.1. A mailbox on the aiosmtpd server (Debian's
+// python3-aiosmtpd) shared by the test run, and a scripted peer, started by the test, for
+// silence, split replies and refusals. Shared by the client and the mail step tests.
 
 #include <QByteArray>
 #include <QDir>
@@ -41,41 +42,24 @@ inline void stop(QProcess &process)
     process.waitForFinished(5000);
 }
 
-/// aiosmtpd with the tarvosmtp.Handler of the fixtures.
+/// A mailbox of this test's own on the shared aiosmtpd server (tarvosmtp.Handler of the
+/// fixtures), which keeps each message in the spool folder.
 class AiosmtpdServer
 {
 public:
-    ~AiosmtpdServer() { stop(m_process); }
+    /// "" when the shared server runs; otherwise the reason, for QSKIP.
+    static QString unavailable() { return TestServers::unavailable(QStringLiteral("smtp")); }
 
     /// `mode`: "accept" or "reject" (554 at the end of data).
     bool start(const QString &mode = QStringLiteral("accept"))
     {
         if (!m_spool.isValid())
             return false;
-        // The port is chosen free just before the server binds it; if someone takes it in
-        // between, the server exits and another port is tried.
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            m_port = freePort();
-            if (m_port == 0)
-                return false;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("PYTHONPATH"), fixtures());
-            env.insert(QStringLiteral("TARVO_SMTP_SPOOL"), m_spool.path());
-            env.insert(QStringLiteral("TARVO_SMTP_MODE"), mode);
-            m_process.setProcessEnvironment(env);
-            m_process.setProcessChannelMode(QProcess::MergedChannels);
-            m_process.start(Python, {QStringLiteral("-m"), QStringLiteral("aiosmtpd"),
-                                     QStringLiteral("-n"), QStringLiteral("-d"),
-                                     QStringLiteral("-l"),
-                                     QStringLiteral("127.0.0.1:%1").arg(m_port),
-                                     QStringLiteral("-c"), QStringLiteral("tarvosmtp.Handler")});
-            QByteArray output;
-            if (m_process.waitForStarted(10000)
-                && waitForOutput(m_process, "Server is listening", output))
-                return true;
-            stop(m_process);
-        }
-        return false;
+        QString error;
+        m_port = m_control.open(QStringLiteral("smtp"), {mode, m_spool.path()}, &error);
+        if (m_port == 0)
+            qWarning("%s", qPrintable(error));
+        return m_port > 0;
     }
 
     int port() const { return m_port; }
@@ -98,19 +82,8 @@ public:
 private:
     QString base(int n) const { return spool() + QStringLiteral("/%1").arg(n, 4, 10, QLatin1Char('0')); }
 
-    static int freePort()
-    {
-        QProcess probe;
-        probe.start(Python, {QStringLiteral("-c"),
-                             QStringLiteral("import socket; s = socket.socket(); "
-                                            "s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])")});
-        if (!probe.waitForFinished(10000))
-            return 0;
-        return probe.readAllStandardOutput().trimmed().toInt();
-    }
-
     QTemporaryDir m_spool;
-    QProcess m_process;
+    TestServers::Control m_control;
     int m_port = 0;
 };
 
