@@ -11,6 +11,7 @@ PACKAGES=(
   python3 python3-aiosmtpd python3-pyftpdlib mariadb-server
   xvfb fonts-noto-cjk
   procps iproute2 sqlite3 curl
+  dpkg-dev lintian file
 )
 
 missing=()

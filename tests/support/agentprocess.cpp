@@ -95,9 +95,14 @@ QByteArray AgentFolder::readFile(const QString &name) const
     return in.readAll();
 }
 
-AgentProcess::AgentProcess(const AgentFolder &folder) : m_folder(folder)
+AgentProcess::AgentProcess(const AgentFolder &folder)
+    : AgentProcess(folder.file(u"TarvoAgent"_s), folder.port())
 {
-    m_process.setProgram(folder.file(u"TarvoAgent"_s));
+}
+
+AgentProcess::AgentProcess(const QString &program, quint16 port) : m_port(port)
+{
+    m_process.setProgram(program);
     m_process.setArguments({u"--headless"_s});
     m_process.setWorkingDirectory(QDir::tempPath());
 }
@@ -160,7 +165,7 @@ bool AgentProcess::waitForLineCount(const QString &text, qsizetype count, int ti
 
 QString AgentProcess::listeningText() const
 {
-    return u"Socket("_s + QString::number(m_folder.port()) + u")は接続待ち状態になりました。"_s;
+    return u"Socket("_s + QString::number(m_port) + u")は接続待ち状態になりました。"_s;
 }
 
 bool AgentProcess::waitForExit(int timeoutMs, int *exitCode)

@@ -49,6 +49,8 @@ class AgentProcess
 {
 public:
     explicit AgentProcess(const AgentFolder &folder);
+    /// An agent program elsewhere (an installed tree) whose settings give `port`.
+    AgentProcess(const QString &program, quint16 port);
     ~AgentProcess();
 
     /// Starts the agent and waits until it listens. False when it ended or did not listen.
@@ -73,7 +75,7 @@ public:
 private:
     void takeOutput();
 
-    const AgentFolder &m_folder;
+    quint16 m_port;
     QProcess m_process;
     QByteArray m_pending;
     QStringList m_lines;
