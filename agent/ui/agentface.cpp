@@ -1,0 +1,13 @@
+#include "agent/ui/agentface.h"
+
+#include "platform/singleinstance.h"
+
+AgentWindowFace::AgentWindowFace(AgentCore &core, SingleInstance &instance, const Clock &clock,
+                                 const QString &programTitle, const QString &iniPath, bool useTray)
+    : m_panels(clock, StatusPanels::localComputerName()),
+      m_window(core, m_panels, programTitle, iniPath, useTray)
+{
+    QObject::connect(&instance, &SingleInstance::activationRequested, &m_window,
+                     &FrmTarvoAgent::restoreWindow);
+    m_window.show();
+}
