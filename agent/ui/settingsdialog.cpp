@@ -55,6 +55,7 @@ void SettingsDialog::attach(const QString &caption, QPushButton *save, QPushButt
     // The file may not be readable (yet): the fields then start empty, as missing keys do.
     m_form.load();
     showValues();
+    resize(width(), minimumSizeHint().height());
 }
 
 // A control is found by the binding's name; an option pair by its name with "_0" (on) and
@@ -64,9 +65,10 @@ void SettingsDialog::showValues()
     for (const FormBinding &binding : m_form.bindings()) {
         const QString &name = binding.control;
         const QString text = m_form.value(name);
-        if (auto *edit = findChild<QLineEdit *>(name))
+        if (auto *edit = findChild<QLineEdit *>(name)) {
             edit->setText(text);
-        else if (auto *label = findChild<QLabel *>(name))
+            edit->setCursorPosition(0); // a long value shows its beginning
+        } else if (auto *label = findChild<QLabel *>(name))
             label->setText(text);
         else if (auto *box = findChild<QCheckBox *>(name))
             box->setChecked(m_form.isOn(name));
