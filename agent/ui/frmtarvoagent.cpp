@@ -35,8 +35,9 @@ FrmTarvoAgent::FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString prog
 
     m_logModel = new StatusLogModel(core.statusLog(), this);
     ui.lstLog->setModel(m_logModel);
+    // The model takes a burst of lines in at once: the newest is selected once per burst.
     connect(m_logModel, &QAbstractItemModel::rowsInserted, this,
-            &FrmTarvoAgent::selectNewestLineSoon);
+            &FrmTarvoAgent::selectNewestLine);
     selectNewestLine();
 
     const QList<QPushButton *> cmdButton = {ui.cmdButton_0, ui.cmdButton_1, ui.cmdButton_2};
@@ -96,18 +97,8 @@ void FrmTarvoAgent::showClock()
     m_panelLabels.at(Time)->setText(m_panels.timeText());
 }
 
-// A burst of lines selects the newest once, when the burst has been taken in.
-void FrmTarvoAgent::selectNewestLineSoon()
-{
-    if (m_selectPending)
-        return;
-    m_selectPending = true;
-    QTimer::singleShot(0, this, &FrmTarvoAgent::selectNewestLine);
-}
-
 void FrmTarvoAgent::selectNewestLine()
 {
-    m_selectPending = false;
     const int rows = m_logModel->rowCount();
     if (rows == 0)
         return;

@@ -36,7 +36,6 @@ private:
     void addPanels();
     void showRunState(bool started);
     void showClock();
-    void selectNewestLineSoon();
     void selectNewestLine();
     void openSettings();
     void showAbout();
@@ -50,6 +49,5 @@ private:
     StatusLogModel *m_logModel = nullptr;
     QList<QLabel *> m_panelLabels;
     QSystemTrayIcon *m_tray = nullptr;
-    bool m_selectPending = false;
     bool m_closing = false;
 };

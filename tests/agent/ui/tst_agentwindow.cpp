@@ -53,6 +53,7 @@ class TestAgentWindow : public QObject
 
 private Q_SLOTS:
     void windowMirrorsTheCore();
+    void withoutNotificationAreaStaysInTaskBar();
 };
 
 void TestAgentWindow::windowMirrorsTheCore()
@@ -81,8 +82,8 @@ void TestAgentWindow::windowMirrorsTheCore()
     core.load();
     const QString listening = u"Socket("_s + QString::number(folder.port())
                             + u")は接続待ち状態になりました。"_s;
-    QTRY_COMPARE(list->currentIndex().row(), list->model()->rowCount() - 1);
-    QCOMPARE(lineText(list->currentIndex().data().toString()), listening);
+    QTRY_COMPARE(lineText(list->currentIndex().data().toString()), listening);
+    QCOMPARE(list->currentIndex().row(), list->model()->rowCount() - 1);
     QCOMPARE(shownLines(list), core.statusLog().lines());
     QCOMPARE(panel(window, 3), u"稼動中"_s);
     QVERIFY(!start->isEnabled() && !fileStart->isEnabled());
@@ -152,6 +153,25 @@ void TestAgentWindow::windowMirrorsTheCore()
     QCOMPARE(finished.count(), 1);
     QVERIFY(!window.isVisible());
     QVERIFY(!tray->isVisible());
+}
+
+// Where the desktop has no notification area the minimised window stays in the task bar.
+void TestAgentWindow::withoutNotificationAreaStaysInTaskBar()
+{
+    AgentFolder folder;
+    const QString ini = folder.file(u"TarvoAgent.ini"_s);
+    const auto settings = LoadAgentSettings(ini);
+    QVERIFY(settings);
+    Clock clock;
+    SystemLauncher launcher(folder.path());
+    AgentCore core(*settings, folder.path(), Title, clock, launcher);
+    SingleInstance instance(Title, folder.path());
+    AgentWindowFace face(core, instance, clock, Title, ini, false);
+    QVERIFY(!face.window().trayIcon());
+    face.window().showMinimized();
+    QTRY_VERIFY(face.window().isMinimized());
+    QCoreApplication::processEvents();
+    QVERIFY(face.window().isVisible());
 }
 
 QTEST_MAIN(TestAgentWindow)
