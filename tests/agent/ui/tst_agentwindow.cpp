@@ -5,6 +5,7 @@
 #include "agent/ui/agentface.h"
 #include "common/clock.h"
 #include "platform/singleinstance.h"
+#include "agent/support_fakeclock.h"
 #include "support/agentprocess.h"
 #include "support_modal.h"
 
@@ -155,18 +156,22 @@ void TestAgentWindow::windowMirrorsTheCore()
     QVERIFY(!tray->isVisible());
 }
 
-// Where the desktop has no notification area the minimised window stays in the task bar.
+// Where the desktop has no notification area the minimised window stays in the task bar. The
+// date and time panels follow the clock.
 void TestAgentWindow::withoutNotificationAreaStaysInTaskBar()
 {
     AgentFolder folder;
     const QString ini = folder.file(u"TarvoAgent.ini"_s);
     const auto settings = LoadAgentSettings(ini);
     QVERIFY(settings);
-    Clock clock;
+    FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 990)));
     SystemLauncher launcher(folder.path());
     AgentCore core(*settings, folder.path(), Title, clock, launcher);
     SingleInstance instance(Title, folder.path());
     AgentWindowFace face(core, instance, clock, Title, ini, false);
+    QCOMPARE(panel(face.window(), 4) + u' ' + panel(face.window(), 5), u"2026/12/31 23:59"_s);
+    clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 10)));
+    QTRY_COMPARE(panel(face.window(), 4) + u' ' + panel(face.window(), 5), u"2027/01/01 0:00"_s);
     QVERIFY(!face.window().trayIcon());
     face.window().showMinimized();
     QTRY_VERIFY(face.window().isMinimized());
