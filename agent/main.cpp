@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
     std::optional<AgentWindowFace> face;
     if (windowed)
         face.emplace(core, instance, clock, programName, folder + u"/TarvoAgent.ini"_s,
-                     QSystemTrayIcon::isSystemTrayAvailable());
+                     &QSystemTrayIcon::isSystemTrayAvailable);
     QTimer::singleShot(0, &core, &AgentCore::load);
     return app.exec();
 }

@@ -124,7 +124,7 @@ void burst(bool windowed)
     instance.acquire();
     std::optional<AgentWindowFace> face;
     if (windowed)
-        face.emplace(core, instance, clock, u"TarvoAgent"_s, ini, false);
+        face.emplace(core, instance, clock, u"TarvoAgent"_s, ini, [] { return false; });
     core.load();
     QApplication::processEvents();
     QListView *list = face ? face->window().findChild<QListView *>(u"lstLog"_s) : nullptr;

@@ -3,9 +3,10 @@
 #include "platform/singleinstance.h"
 
 AgentWindowFace::AgentWindowFace(AgentCore &core, SingleInstance &instance, const Clock &clock,
-                                 const QString &programTitle, const QString &iniPath, bool useTray)
+                                 const QString &programTitle, const QString &iniPath,
+                                 std::function<bool()> hasTray)
     : m_panels(clock, StatusPanels::localComputerName()),
-      m_window(core, m_panels, programTitle, iniPath, useTray)
+      m_window(core, m_panels, programTitle, iniPath, std::move(hasTray))
 {
     QObject::connect(&instance, &SingleInstance::activationRequested, &m_window,
                      &FrmTarvoAgent::restoreWindow);

@@ -12,10 +12,11 @@ class SingleInstance;
 class AgentWindowFace
 {
 public:
-    /// `useTray`: where the desktop has no notification area, minimising leaves the window in
-    /// the task bar, so that the agent can always be found again.
+    /// `hasTray`: whether the desktop has a notification area; where it has none, minimising
+    /// leaves the window in the task bar, so that the agent can always be found again.
     AgentWindowFace(AgentCore &core, SingleInstance &instance, const Clock &clock,
-                    const QString &programTitle, const QString &iniPath, bool useTray);
+                    const QString &programTitle, const QString &iniPath,
+                    std::function<bool()> hasTray);
 
     FrmTarvoAgent &window() { return m_window; }
 

@@ -23,9 +23,10 @@ enum Panel { ComputerName, Address, RunState, Date, Time, PanelCount };
 } // namespace
 
 FrmTarvoAgent::FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle,
-                             QString iniPath, bool useTray, QWidget *parent)
+                             QString iniPath, std::function<bool()> hasTray, QWidget *parent)
     : QMainWindow(parent), m_core(core), m_panels(panels),
-      m_programTitle(std::move(programTitle)), m_iniPath(std::move(iniPath))
+      m_programTitle(std::move(programTitle)), m_iniPath(std::move(iniPath)),
+      m_hasTray(std::move(hasTray))
 {
     ui.setupUi(this);
     setWindowTitle(m_programTitle);
@@ -61,8 +62,6 @@ FrmTarvoAgent::FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString prog
         if (!m_closing)
             close();
     });
-    if (useTray)
-        createTrayIcon();
 }
 
 FrmTarvoAgent::~FrmTarvoAgent() = default;
@@ -149,9 +148,11 @@ void FrmTarvoAgent::restoreWindow()
 void FrmTarvoAgent::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !m_tray || !isMinimized())
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_hasTray())
         return;
     // Minimised, the window leaves the task bar for the notification area.
+    if (!m_tray)
+        createTrayIcon();
     m_tray->show();
     QTimer::singleShot(0, this, [this] {
         if (isMinimized())

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class AgentCore;
 class QLabel;
 class QSystemTrayIcon;
@@ -17,11 +19,13 @@ class FrmTarvoAgent : public QMainWindow
 {
     Q_OBJECT
 public:
+    /// `hasTray` tells, each time the window is minimised, whether the desktop has a
+    /// notification area now (a panel may come up after an agent started with the session).
     FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle, QString iniPath,
-                  bool useTray, QWidget *parent = nullptr);
+                  std::function<bool()> hasTray, QWidget *parent = nullptr);
     ~FrmTarvoAgent() override;
 
-    /// The notification-area icon, or nullptr where there is none.
+    /// The notification-area icon, or nullptr while the window has not been parked there.
     QSystemTrayIcon *trayIcon() const { return m_tray; }
 
 public Q_SLOTS:
@@ -46,6 +50,7 @@ private:
     StatusPanels &m_panels;
     QString m_programTitle;
     QString m_iniPath;
+    std::function<bool()> m_hasTray;
     StatusLogModel *m_logModel = nullptr;
     QList<QLabel *> m_panelLabels;
     QSystemTrayIcon *m_tray = nullptr;

@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     AgentCore core(*settings, program.path(), Title, clock, launcher);
     SingleInstance instance(Title, program.path());
     instance.acquire();
-    AgentWindowFace face(core, instance, clock, Title, ini, false);
+    AgentWindowFace face(core, instance, clock, Title, ini, [] { return false; });
     core.load();
     core.Stop();
     core.Start();

@@ -68,7 +68,7 @@ void TestAgentWindow::windowMirrorsTheCore()
     AgentCore core(*settings, folder.path(), Title, clock, launcher);
     SingleInstance instance(Title, folder.path());
     QVERIFY(instance.acquire());
-    AgentWindowFace face(core, instance, clock, Title, ini, true);
+    AgentWindowFace face(core, instance, clock, Title, ini, [] { return true; });
     FrmTarvoAgent &window = face.window();
     auto *list = window.findChild<QListView *>(u"lstLog"_s);
     auto *start = window.findChild<QPushButton *>(u"cmdButton_0"_s);
@@ -106,12 +106,11 @@ void TestAgentWindow::windowMirrorsTheCore()
     QCOMPARE(list->model()->rowCount(), 4);
 
     // Minimised it hides to the notification area, whose menu is the File menu.
-    QSystemTrayIcon *tray = window.trayIcon();
-    QVERIFY(tray);
-    QCOMPARE(tray->contextMenu(), window.findChild<QMenu *>(u"mnuFile"_s));
     window.showMinimized();
     QTRY_VERIFY(!window.isVisible());
-    QVERIFY(tray->isVisible());
+    QSystemTrayIcon *tray = window.trayIcon();
+    QVERIFY(tray && tray->isVisible());
+    QCOMPARE(tray->contextMenu(), window.findChild<QMenu *>(u"mnuFile"_s));
     Q_EMIT tray->activated(QSystemTrayIcon::DoubleClick);
     QTRY_VERIFY(window.isVisible());
     QVERIFY(!window.isMinimized());
@@ -168,7 +167,7 @@ void TestAgentWindow::withoutNotificationAreaStaysInTaskBar()
     SystemLauncher launcher(folder.path());
     AgentCore core(*settings, folder.path(), Title, clock, launcher);
     SingleInstance instance(Title, folder.path());
-    AgentWindowFace face(core, instance, clock, Title, ini, false);
+    AgentWindowFace face(core, instance, clock, Title, ini, [] { return false; });
     QCOMPARE(panel(face.window(), 4) + u' ' + panel(face.window(), 5), u"2026/12/31 23:59"_s);
     clock.set(QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 10)));
     QTRY_COMPARE(panel(face.window(), 4) + u' ' + panel(face.window(), 5), u"2027/01/01 0:00"_s);
