@@ -30,10 +30,10 @@ QString AgentCore::runStateText() const
     return m_started ? u"稼動中"_s : u"停止！"_s;
 }
 
-void AgentCore::load()
+void AgentCore::startUp()
 {
     if (!m_server.InitSockets()) {
-        closeWindow(1);
+        shutDown(1);
         return;
     }
     m_context.UpdatePending = false;
@@ -55,12 +55,11 @@ void AgentCore::Start()
     m_log.AddLog(u"起動処理開始！"_s, StatusLog::Main);
     if (!m_server.StartListening()) {
         m_log.AddLog(u"アプリケーションを終了します。"_s, StatusLog::Main);
-        closeWindow(1);
+        shutDown(1);
         return;
     }
     m_started = true;
     Q_EMIT runStateChanged(true);
-    m_server.resetFrame();
 }
 
 void AgentCore::Stop()
@@ -75,7 +74,7 @@ void AgentCore::Stop()
 
 void AgentCore::Exit()
 {
-    closeWindow(0);
+    shutDown(0);
 }
 
 void AgentCore::schedulerTick()
@@ -88,7 +87,7 @@ void AgentCore::schedulerTick()
         Exit();
 }
 
-void AgentCore::closeWindow(int exitCode)
+void AgentCore::shutDown(int exitCode)
 {
     if (m_closed)
         return;

@@ -25,8 +25,8 @@ public:
               ProgramLauncher &launcher, QObject *parent = nullptr);
     ~AgentCore() override;
 
-    /// The main window's load: sockets, Start, and the collector run of `AutoStart`.
-    void load();
+    /// Start-up: sockets, Start, and the collector run of `AutoStart`.
+    void startUp();
     void Start();
     void Stop();
     void Exit();
@@ -47,7 +47,8 @@ Q_SIGNALS:
 
 private:
     void launchScheduledCollector();
-    void closeWindow(int exitCode);
+    /// Closes the sockets and ends the agent with `exitCode` (the window's close).
+    void shutDown(int exitCode);
 
     AgentSettings m_settings;
     StatusLog m_log;

@@ -1,25 +1,21 @@
 #pragma once
 
-#include "agent/distribution.h"
-#include "net/frame.h"
+#include "agent/consoleconnection.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
-#include <memory>
-#include <optional>
 
 struct AgentContext;
 class RequestHandlers;
 class SocketNotifier;
-class SocketSender;
-class FileSpool;
 
-/// The agent's TCP server for one console at a time: listens on `Port`, accepts one
-/// connection, assembles request frames, hands each to its handler and sends the reply, and
-/// returns to listening when the connection ends, fails or stays idle for `TimeOut`.
+/// The agent's TCP server for one console at a time. It keeps one listening socket from Start
+/// to Stop or the end of the agent, accepts one console, hands each of its requests to the
+/// handlers and sends the reply. The end of a session closes only that console's connection;
+/// a console that waited in the backlog meanwhile is accepted next.
 class AgentServer : public QObject
 {
     Q_OBJECT
@@ -36,11 +32,13 @@ public:
     AgentServer(AgentContext &context, RequestHandlers &handlers, QObject *parent = nullptr);
     ~AgentServer() override;
 
-    /// The owner's Start operation, which the server calls after each connection and error.
+    /// The owner's Start operation, which the server calls at the end of each session.
     void setStartOperation(std::function<void()> start) { m_start = std::move(start); }
 
     bool InitSockets();
+    /// Opens the listening socket (or keeps the one already open) and waits for a console.
     bool StartListening();
+    /// Closes the console's connection and the listening socket (Stop, end of the agent).
     void CloseSockets();
     void ShutdownSockets();
 
@@ -48,34 +46,29 @@ public:
     const QString &PeerLabel() const { return m_peerLabel; }
     /// The port actually listened on (the configured one, or the system's pick for 0).
     int listeningPort() const { return m_listeningPort; }
-    /// Whether the next chunk starts a new frame (set when the server starts).
-    void resetFrame() { m_assembler.reset(); }
 
 Q_SIGNALS:
-    /// A reply to 130, 150 or 510 has gone out: the agent ends.
+    /// A reply after which the agent ends (131, 151, 511) has gone out: the agent ends.
     void exitRequested();
 
 private:
+    bool openListeningSocket();
     void onAcceptNotification(int socket, int event, int error);
-    void onDataNotification(int socket, int event, int error);
-    void onTimeout();
     void acceptConnection();
-    void receive();
-    /// A frame into the assembler; a large file request goes on into a spool.
-    void assemble(QByteArrayView chunk);
-    void spool(QByteArrayView chunk);
-    /// `stored`: the outcome of a file request already spooled to its place.
-    void handleMessage(const Frame::Message &message,
-                       std::optional<Distribution::Result> stored = std::nullopt);
+    void serve(int socket);
+    void onRequest(const Frame::Message &message, std::optional<Distribution::Result> stored);
     void onReplySent(qint64 bytes);
     void onReplyFailed(int wsaError, const QString &errorText);
-    void closeConnection(const QString &mainLine);
-    void reset();
-    void startAgain();
-    /// CloseSockets and Start, the console's connection closed last.
-    void restartListening();
-    void closeLingeringSocket();
-    void setReading(bool on);
+    /// What follows a reply: the end of the agent, of the session (901 sent), or the next request.
+    void afterReply(bool sent);
+    void onConnectionEnded(ConsoleConnection::End end, const QString &detail);
+    /// The end of a session: the console's connection closes and the Start operation runs;
+    /// the listening socket stays open throughout.
+    void endSession();
+    /// The listening socket failed: both sockets close and the Start operation opens anew.
+    void reopenListener();
+    void closeConnection();
+    void closeListeningSocket();
     void logMain(const QString &text);
     void logDetail(const QString &text);
 
@@ -85,18 +78,10 @@ private:
 
     qint16 m_state = 0;
     int m_listenSocket = -1;
-    int m_dataSocket = -1;
-    int m_lingeringSocket = -1;
-    std::unique_ptr<FileSpool> m_spool;
-    QByteArray m_readBuffer;
-    bool m_deferDataClose = false;
     SocketNotifier *m_acceptNotifier = nullptr;
-    SocketNotifier *m_dataNotifier = nullptr;
-    SocketSender *m_sender = nullptr;
-    QTimer m_tmrTimeout;
-    FrameAssembler m_assembler;
+    QPointer<ConsoleConnection> m_connection;
     QString m_peerLabel;
     int m_listeningPort = 0;
-    int m_requestCode = 0;  // the request whose reply is being sent
+    int m_requestCode = 0; // the request whose reply is being sent
     int m_replyCode = 0;
 };

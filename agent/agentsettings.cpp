@@ -41,6 +41,11 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
     auto read = [&ini](const char *key) {
         return CodePage::fromAnsi(ini.value(Section, key));
     };
+    // Keys of our own are read whole: cut at 254 bytes, an address list would change its
+    // meaning without a word (10.0.0.0/16 becoming 10.0.0.0/1).
+    auto readWhole = [&ini](const char *key) {
+        return CodePage::fromAnsi(ini.value(Section, key, std::numeric_limits<int>::max()));
+    };
 
     AgentSettings settings;
     const QString port = read("Port");
@@ -67,12 +72,13 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
     settings.TimeOut = int(*timeOutValue * 1000);
     settings.StatusLog = int(*statusLogValue);
 
-    settings.ListenAddress = read("ListenAddress").trimmed();
-    const auto allowFrom = AllowList::parse(read("AllowFrom"));
+    settings.ListenAddress = readWhole("ListenAddress").trimmed();
+    const auto allowFrom = AllowList::parse(readWhole("AllowFrom"));
     if (!allowFrom)
-        return refuse(reason, u"AllowFrom holds an entry that is no IPv4 address or range"_s);
+        return refuse(reason, u"AllowFrom holds an entry that is no IPv4 address or range, "
+                              "or names no address at all"_s);
     settings.AllowFrom = *allowFrom;
-    const QString maxFrame = read("MaxFrameBytes").trimmed();
+    const QString maxFrame = readWhole("MaxFrameBytes").trimmed();
     settings.MaxFrameBytes = Frame::DefaultMaxBytes;
     if (!maxFrame.isEmpty()) {
         bool ok = false;

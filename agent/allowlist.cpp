@@ -25,6 +25,7 @@ std::optional<quint32> parseAddress(QStringView text)
 std::optional<AllowList> AllowList::parse(const QString &text)
 {
     AllowList list;
+    const bool blank = text.trimmed().isEmpty();
     for (const QString &rawEntry : text.split(u',', Qt::SkipEmptyParts)) {
         const QString entry = rawEntry.trimmed();
         if (entry.isEmpty())
@@ -43,6 +44,9 @@ std::optional<AllowList> AllowList::parse(const QString &text)
         const quint32 mask = prefix == 0 ? 0 : ~quint32(0) << (32 - prefix);
         list.m_ranges.append({*address & mask, mask});
     }
+    // "," or " , ,," names nobody: read as "everyone" it would open the agent to all.
+    if (!blank && list.m_ranges.isEmpty())
+        return std::nullopt;
     return list;
 }
 

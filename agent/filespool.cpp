@@ -1,13 +1,15 @@
 #include "agent/filespool.h"
 
+#include "net/protocol.h"
+
 #include <QtEndian>
 
 namespace {
 
 bool isFileRequest(int code)
 {
-    return code == Frame::DistributeFile || code == Frame::DistributeAndRestart
-        || code == Frame::DistributeAndCollect;
+    const Protocol::Request *request = Protocol::findRequest(code);
+    return request && request->payload == Protocol::Payload::File;
 }
 
 } // namespace
@@ -43,11 +45,9 @@ std::unique_ptr<FileSpool> FileSpool::begin(const QString &folder, const QString
             spool->m_refusal = *refusal;
         } else {
             spool->m_target = std::get<Distribution::Target>(std::move(planned));
-            spool->m_file = std::make_unique<QSaveFile>(spool->m_target->path);
-            const bool opened = spool->m_file->open(QIODevice::WriteOnly)
-                && (!spool->m_target->permissions
-                    || spool->m_file->setPermissions(*spool->m_target->permissions));
-            if (!opened)
+            spool->m_file = std::make_unique<AtomicFile::Writer>(spool->m_target->path,
+                                                                 spool->m_target->permissions);
+            if (!spool->m_file->open())
                 spool->m_refusal = Distribution::Result::Failed;
         }
     }
@@ -61,7 +61,7 @@ void FileSpool::write(QByteArrayView bytes)
     m_remaining -= taken;
     if (m_refusal || taken == 0)
         return;
-    if (m_file->write(bytes.constData(), taken) != taken)
+    if (!m_file->write(bytes.first(taken)))
         m_refusal = Distribution::Result::Failed;
 }
 
@@ -71,7 +71,7 @@ Distribution::Result FileSpool::finish()
         m_refusal = Distribution::Result::Failed;
     if (m_refusal) {
         if (m_file)
-            m_file->cancelWriting();
+            m_file->cancel();
         return *m_refusal;
     }
     if (!m_file->commit())

@@ -3,8 +3,9 @@
 #include "agent/distribution.h"
 #include "net/frame.h"
 
+#include "common/atomicfile.h"
+
 #include <QByteArray>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -38,5 +39,5 @@ private:
     qint64 m_remaining = 0;
     std::optional<Distribution::Result> m_refusal;
     std::optional<Distribution::Target> m_target;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<AtomicFile::Writer> m_file;
 };

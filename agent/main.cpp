@@ -4,9 +4,11 @@
 #include "agent/agentsettings.h"
 #include "agent/launcher.h"
 #include "agent/ui/agentface.h"
+#include "common/atomicfile.h"
 #include "common/clock.h"
 #include "common/programfolder.h"
 #include "common/versioninfo.h"
+#include "platform/processes.h"
 #include "platform/signalwatcher.h"
 #include "platform/singleinstance.h"
 
@@ -72,6 +74,9 @@ int main(int argc, char *argv[])
         return 0; // the running agent has been asked to show itself
     if (!QDir::setCurrent(folder))
         return 1;
+    // Temporary files of a writer that was killed (this agent, the collector, the updater)
+    // would otherwise stay for good; those of a writer still at work are kept.
+    AtomicFile::removeStale(folder, &Processes::isRunning);
 
     // Settings that cannot be used end the agent before it serves anyone.
     QString reason;
@@ -95,6 +100,6 @@ int main(int argc, char *argv[])
     if (windowed)
         face.emplace(core, instance, clock, programName, folder + u"/TarvoAgent.ini"_s,
                      &QSystemTrayIcon::isSystemTrayAvailable);
-    QTimer::singleShot(0, &core, &AgentCore::load);
+    QTimer::singleShot(0, &core, &AgentCore::startUp);
     return app.exec();
 }

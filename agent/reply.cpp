@@ -1,8 +1,15 @@
 #include "agent/reply.h"
 
 #include "common/codepage.h"
+#include "net/protocol.h"
 
 using namespace Qt::StringLiterals;
+
+bool Reply::failed() const
+{
+    const Protocol::Reply *entry = Protocol::findReply(code);
+    return entry && !entry->success;
+}
 
 QString Reply::logText() const
 {

@@ -10,8 +10,8 @@ struct Reply
     int code = 0;
     QByteArray body;
 
-    /// Success is the request code + 1, failure + 2.
-    bool failed() const { return code % 10 == 2; }
+    /// Whether the code is a failure reply of the protocol.
+    bool failed() const;
     /// The reply as the log shows it: code ";nnnn;" body.
     QString logText() const;
 };

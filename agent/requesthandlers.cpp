@@ -10,6 +10,7 @@
 #include "common/codepage.h"
 #include "common/profilefile.h"
 #include "net/frame.h"
+#include "net/protocol.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,6 +49,16 @@ Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString
     }
 }
 
+Reply RequestHandlers::succeeded(int request, QByteArray body)
+{
+    return {Protocol::successReply(request), std::move(body)};
+}
+
+Reply RequestHandlers::failed(int request, const QString &text)
+{
+    return logged(failureReply(Protocol::failureReply(request), text));
+}
+
 Reply RequestHandlers::logged(Reply reply)
 {
     if (reply.failed())
@@ -64,7 +75,7 @@ Reply RequestHandlers::GetParameters()
 {
     ProfileFile ini(m_context.iniPath);
     const auto failure = [this] {
-        return logged(failureReply(102, u"パラメータの取得時にエラーが発生しました。"_s));
+        return failed(Frame::GetParameters, u"パラメータの取得時にエラーが発生しました。"_s);
     };
     if (!ini.load())
         return failure();
@@ -80,29 +91,44 @@ Reply RequestHandlers::GetParameters()
         for (const QByteArray &entry : entries)
             body += entry + CrLf;
     }
-    return {101, body};
+    return succeeded(Frame::GetParameters, body);
 }
 
 Reply RequestHandlers::UpdateParameters(const QByteArray &payload)
+{
+    // The lines change one copy of the file, saved once at the end: a faulty line still
+    // keeps what the lines before it changed. As each write of a key, the save's result is
+    // not checked.
+    ProfileFile ini(m_context.iniPath);
+    const bool loaded = ini.load();
+    const QByteArray before = loaded ? ini.serialize() : QByteArray();
+    const bool complete = applyParameterLines(ini, payload);
+    if (loaded && ini.serialize() != before)
+        ini.save();
+    if (complete)
+        return succeeded(Frame::UpdateParameters);
+    return failed(Frame::UpdateParameters, u"パラメータの更新時にエラーが発生しました。"_s);
+}
+
+bool RequestHandlers::applyParameterLines(ProfileFile &ini, const QByteArray &payload)
 {
     // Parsed as bytes: ";", "=" and CR LF never occur inside a CP932 character.
     qsizetype position = 0;
     while (true) {
         const qsizetype lineEnd = payload.indexOf(CrLf, position);
         if (lineEnd < 0)
-            break;
+            return false;
         if (lineEnd == position)
-            return {111, {}};
+            return true;
         const QByteArray line = payload.mid(position, lineEnd - position);
         position = lineEnd + 2;
         const qsizetype semicolon = line.indexOf(';');
         const qsizetype equals = semicolon < 0 ? -1 : line.indexOf('=', semicolon + 1);
         if (equals < 0)
-            break;
-        writeProfileString(m_context.iniPath, line.left(semicolon),
-                           line.mid(semicolon + 1, equals - semicolon - 1), line.mid(equals + 1));
+            return false;
+        ini.setValue(line.left(semicolon), line.mid(semicolon + 1, equals - semicolon - 1),
+                     line.mid(equals + 1));
     }
-    return logged(failureReply(112, u"パラメータの更新時にエラーが発生しました。"_s));
 }
 
 Reply RequestHandlers::RestartAgent()
@@ -113,39 +139,42 @@ Reply RequestHandlers::RestartAgent()
         arguments = {u"update"_s, name, name, name + u".new"_s};
     else
         arguments = {u"restart"_s, name, name};
+    const bool updatePending = m_context.UpdatePending;
     m_context.UpdatePending = false;
     if (m_context.launcher.startUpdater(arguments))
-        return {131, {}};
-    return logged(failureReply(132, u"再起動に失敗しました。"_s));
+        return succeeded(Frame::RestartAgent);
+    // The agent stays after a failed restart: the new program still waits to be swapped in.
+    m_context.UpdatePending = updatePending;
+    return failed(Frame::RestartAgent, u"再起動に失敗しました。"_s);
 }
 
 Reply RequestHandlers::RunCollector()
 {
     if (!m_context.launcher.launchCollector(m_context.settings.ExeFile, u"ALL"_s))
-        return logged(failureReply(142, u"情報収集プログラムの実行時にエラーが発生しました。"_s));
+        return failed(Frame::RunCollector, u"情報収集プログラムの実行時にエラーが発生しました。"_s);
     m_context.log.AddLog(u"情報収集プログラムを実行しました。"_s, StatusLog::Main);
-    return {141, {}};
+    return succeeded(Frame::RunCollector);
 }
 
 Reply RequestHandlers::TerminateAgent()
 {
-    return {151, {}};
+    return succeeded(Frame::TerminateAgent);
 }
 
 Reply RequestHandlers::GetFileInfo()
 {
     const auto listing = FileInfo::listFolder(m_context.folder);
     if (!listing)
-        return logged(failureReply(302, u"ファイル情報の取得時にエラーが発生しました。"_s));
-    return {301, *listing};
+        return failed(Frame::GetFileInfo, u"ファイル情報の取得時にエラーが発生しました。"_s);
+    return succeeded(Frame::GetFileInfo, *listing);
 }
 
 Reply RequestHandlers::GetDataFile(const QByteArray &payload)
 {
     const auto content = DataFile::read(m_context.folder, payload);
     if (!content)
-        return logged(failureReply(312, u"ファイルのオープン時にエラーが発生しました。"_s));
-    return {311, *content};
+        return failed(Frame::GetDataFile, u"ファイルのオープン時にエラーが発生しました。"_s);
+    return succeeded(Frame::GetDataFile, *content);
 }
 
 Reply RequestHandlers::GetStatusLog()
@@ -158,7 +187,7 @@ Reply RequestHandlers::GetStatusLog()
     body.reserve(size);
     for (const QByteArray &line : lines)
         body += line + CrLf;
-    return {401, body};
+    return succeeded(Frame::GetStatusLog, body);
 }
 
 Reply RequestHandlers::DistributeFile(const QByteArray &payload)
@@ -170,16 +199,16 @@ Reply RequestHandlers::distributed(Distribution::Result result)
 {
     switch (result) {
     case Distribution::Result::Stored:
-        return {501, {}};
+        return succeeded(Frame::DistributeFile);
     case Distribution::Result::StoredAgentProgram:
         m_context.UpdatePending = true;
-        return {501, {}};
+        return succeeded(Frame::DistributeFile);
     case Distribution::Result::BadName:
-        return logged(failureReply(502, u"ファイル名が不正です。"_s));
+        return failed(Frame::DistributeFile, u"ファイル名が不正です。"_s);
     case Distribution::Result::Failed:
         break;
     }
-    return logged(failureReply(502, u"ファイルの配信時にエラーが発生しました。"_s));
+    return failed(Frame::DistributeFile, u"ファイルの配信時にエラーが発生しました。"_s);
 }
 
 Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
@@ -198,7 +227,7 @@ Reply RequestHandlers::distributedThen(int requestCode, Distribution::Result res
 {
     // 510 restarts and 520 runs the collector once the file is in place; a failed step's
     // body is passed on under the request's own failure code.
-    const int failureCode = requestCode + 2;
+    const int failureCode = Protocol::failureReply(requestCode);
     const Reply stored = distributed(result);
     if (stored.failed())
         return passOn(failureCode, stored);
@@ -206,10 +235,10 @@ Reply RequestHandlers::distributedThen(int requestCode, Distribution::Result res
         requestCode == Frame::DistributeAndRestart ? RestartAgent() : RunCollector();
     if (followed.failed())
         return passOn(failureCode, followed);
-    return {requestCode + 1, {}};
+    return succeeded(requestCode);
 }
 
 Reply RequestHandlers::EndSession()
 {
-    return {901, CrLf};
+    return succeeded(Frame::EndSession, CrLf);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 struct AgentContext;
+class ProfileFile;
 
 /// One handler per request code. Each turns every failure of its own work into its failure
 /// reply and a main status line: a request never ends the agent by accident.
@@ -36,6 +37,12 @@ public:
     Reply EndSession();
 
 private:
+    /// Applies the lines of a 110 payload to `ini`; false at a faulty line or a missing end.
+    static bool applyParameterLines(ProfileFile &ini, const QByteArray &payload);
+    /// The success reply of `request` (from the protocol table).
+    static Reply succeeded(int request, QByteArray body = {});
+    /// The failure reply of `request` with `text`, logged as a main line.
+    Reply failed(int request, const QString &text);
     /// Logs a failure reply as a main line, then returns it.
     Reply logged(Reply reply);
     /// The body of a failed step's reply under another code (510 and 520 pass 502/132/142 on).

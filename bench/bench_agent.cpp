@@ -1,6 +1,7 @@
 // Agent throughput and footprint: request cycles per second on loopback with p50/p99 latency,
-// a 100 MiB distribution against a plain loopback copy of the same bytes, and the idle
-// agent's resident memory and CPU time.
+// consoles that reconnect the moment they close, a 110 of 4,000 lines, a 100 MiB distribution
+// against a plain loopback copy of the same bytes, and the idle agent's resident memory and CPU
+// time. `--agent <program>` measures another build of the agent.
 #include "net/frame.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ QByteArray frame(int code, const QByteArray &body)
     return Frame::build(code, body);
 }
 
-QByteArray readFrame(QTcpSocket &socket)
+QByteArray readFrame(QTcpSocket &socket, int timeoutMs = 30000)
 {
     QByteArray buffer;
     for (;;) {
@@ -37,7 +38,7 @@ QByteArray readFrame(QTcpSocket &socket)
             if (buffer.size() >= qsizetype(length))
                 return buffer;
         }
-        if (!socket.waitForReadyRead(30000))
+        if (!socket.waitForReadyRead(timeoutMs))
             return {};
     }
 }
@@ -59,6 +60,8 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+QString agentProgram = QStringLiteral(TARVO_BIN_DIR "/TarvoAgent");
+
 struct Agent
 {
     QTemporaryDir dir;
@@ -75,7 +78,7 @@ struct Agent
         text.replace("Port=7710", QByteArray("Port=" + QByteArray::number(port)));
         ini.write(text + "[TarvoAgent]\r\nListenAddress=127.0.0.1\r\n");
         ini.close();
-        QFile::copy(QStringLiteral(TARVO_BIN_DIR "/TarvoAgent"), dir.filePath(u"TarvoAgent"_s));
+        QFile::copy(agentProgram, dir.filePath(u"TarvoAgent"_s));
         process.setStandardOutputFile(QProcess::nullDevice());
         process.start(dir.filePath(u"TarvoAgent"_s), {u"--headless"_s});
         if (!process.waitForStarted())
@@ -210,6 +213,67 @@ void cycles(Agent &agent, int count)
                 100 * measured.perSecond / reference.perSecond);
 }
 
+/// Consoles as a script drives them: connect, 400, optionally 900, close without waiting for the
+/// agent's close, and connect again at once. A cycle fails when the connection is refused or
+/// reset, or a reply does not come.
+int immediateReconnectFailures(quint16 port, int count, bool with900)
+{
+    int failures = 0;
+    for (int i = 0; i < count; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        bool served = socket.waitForConnected(5000) && sendAll(socket, frame(400, "\r\n"))
+            && readFrame(socket).startsWith("401;");
+        if (served && with900)
+            served = sendAll(socket, frame(900, "\r\n")) && readFrame(socket).startsWith("901;");
+        if (!served)
+            ++failures;
+        socket.close();
+    }
+    return failures;
+}
+
+void immediateReconnects(Agent &agent)
+{
+    constexpr int Count = 1000;
+    const int with900 = immediateReconnectFailures(agent.port, Count, true);
+    const int without900 = immediateReconnectFailures(agent.port, Count, false);
+    std::printf("immediate reconnects: %d failures per 1,000 with 900, %d per 1,000 without\n",
+                with900, without900);
+}
+
+/// Request 110 with 4,000 changed keys: the time to its reply.
+void largeUpdate(Agent &agent)
+{
+    constexpr int Lines = 4000;
+    QByteArray payload;
+    for (int i = 0; i < Lines; ++i)
+        payload += "TarvoInfo;BenchKey" + QByteArray::number(i) + "=value " + QByteArray::number(i) + "\r\n";
+    payload += "\r\n";
+    // An agent that reopens its listening socket may refuse or reset the first attempt.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, agent.port);
+        if (!socket.waitForConnected(5000))
+            continue;
+        QElapsedTimer timer;
+        timer.start();
+        if (!sendAll(socket, frame(110, payload)))
+            continue;
+        const QByteArray reply = readFrame(socket, 600000);
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (reply.isEmpty())
+            continue;
+        sendAll(socket, frame(900, "\r\n"));
+        readFrame(socket);
+        std::printf("110 with %d lines: %.1f ms (reply %s)\n", Lines, ms,
+                    reply.left(3).constData());
+        return;
+    }
+    std::printf("110 with %d lines: no reply\n", Lines);
+}
+
 double plainCopyMiBps(const QByteArray &data)
 {
     QTcpServer server;
@@ -298,6 +362,11 @@ void idle(Agent &agent)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    if (const qsizetype at = arguments.indexOf(u"--agent"_s); at > 0 && at + 1 < arguments.size()) {
+        agentProgram = arguments.at(at + 1);
+        arguments.remove(at, 2);
+    }
     Agent fresh;
     if (!fresh.start()) {
         std::printf("agent did not start\n");
@@ -309,7 +378,9 @@ int main(int argc, char *argv[])
         std::printf("agent did not start\n");
         return 1;
     }
-    cycles(agent, argc > 1 ? QByteArray(argv[1]).toInt() : 5000);
+    cycles(agent, arguments.size() > 1 ? arguments.at(1).toInt() : 5000);
+    immediateReconnects(agent);
+    largeUpdate(agent);
     distribution(agent);
     return 0;
 }

@@ -125,7 +125,7 @@ void burst(bool windowed)
     std::optional<AgentWindowFace> face;
     if (windowed)
         face.emplace(core, instance, clock, u"TarvoAgent"_s, ini, [] { return false; });
-    core.load();
+    core.startUp();
     QApplication::processEvents();
     QListView *list = face ? face->window().findChild<QListView *>(u"lstLog"_s) : nullptr;
 

@@ -1,29 +1,154 @@
 #include "common/atomicfile.h"
 
-#include <QSaveFile>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace AtomicFile {
+
+namespace {
+
+constexpr int NameAttempts = 16;
+
+std::filesystem::path nativePath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString newTemporaryName()
+{
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return QLatin1StringView(TemporaryPrefix) + QString::number(QCoreApplication::applicationPid())
+        + u'-' + QString::number(random & 0xffffffffffffULL, 16);
+}
+
+} // namespace
+
+std::optional<qint64> writerOf(const QString &fileName)
+{
+    const QLatin1StringView prefix(TemporaryPrefix);
+    if (!fileName.startsWith(prefix))
+        return std::nullopt;
+    const QStringView rest = QStringView(fileName).sliced(prefix.size());
+    const qsizetype dash = rest.indexOf(u'-');
+    bool ok = false;
+    const qint64 pid = dash > 0 ? rest.first(dash).toLongLong(&ok) : 0;
+    if (!ok || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+int removeStale(const QString &folder, const std::function<bool(qint64)> &isRunning)
+{
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({QLatin1StringView(TemporaryPrefix) + u'*'},
+                      QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    int removed = 0;
+    for (const QString &name : names) {
+        const auto pid = writerOf(name);
+        if (pid && !isRunning(*pid) && QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
+Writer::Writer(QString targetPath, std::optional<QFileDevice::Permissions> permissions)
+    : m_targetPath(std::move(targetPath)), m_permissions(permissions)
+{
+}
+
+Writer::~Writer()
+{
+    cancel();
+}
+
+bool Writer::fail(const QString &error)
+{
+    m_error = error;
+    cancel();
+    return false;
+}
+
+bool Writer::open()
+{
+    const QFileInfo target(m_targetPath);
+    // A file that is replaced keeps its permissions; a link's target is none of our business.
+    if (!m_permissions && target.exists() && !target.isSymLink())
+        m_permissions = target.permissions();
+    const QString folder = target.path();
+    // NewOnly creates the file with O_EXCL: an existing name, a link or a dangling link
+    // included, is never opened, so nothing is written outside the folder.
+    for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+        m_file.setFileName(folder + u'/' + newTemporaryName());
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_temporaryPath = m_file.fileName();
+            if (m_permissions && !m_file.setPermissions(*m_permissions))
+                return fail(m_file.errorString());
+            return true;
+        }
+        if (m_file.error() != QFileDevice::OpenError || !QFileInfo::exists(m_file.fileName()))
+            break;
+    }
+    m_error = m_file.errorString();
+    return false;
+}
+
+bool Writer::write(QByteArrayView data)
+{
+    if (!m_file.isOpen())
+        return false;
+    if (m_file.write(data.data(), data.size()) != data.size())
+        return fail(m_file.errorString());
+    return true;
+}
+
+bool Writer::commit()
+{
+    if (!m_file.isOpen())
+        return false;
+    if (!m_file.flush())
+        return fail(m_file.errorString());
+    // The data reach the disk before the name does: after a power cut the target is either
+    // the old file or the whole new one.
+    if (::fsync(m_file.handle()) != 0)
+        return fail(u"cannot sync "_s + m_temporaryPath);
+    m_file.close();
+    std::error_code error;
+    // rename() replaces the directory entry itself: a link of the target's name is replaced,
+    // its target is never written.
+    std::filesystem::rename(nativePath(m_temporaryPath), nativePath(m_targetPath), error);
+    if (error)
+        return fail(QString::fromStdString(error.message()));
+    m_temporaryPath.clear();
+    return true;
+}
+
+void Writer::cancel()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    if (!m_temporaryPath.isEmpty())
+        QFile::remove(m_temporaryPath);
+    m_temporaryPath.clear();
+}
+
+} // namespace AtomicFile
 
 bool writeFileAtomically(const QString &path, QByteArrayView data, QString *error,
                          std::optional<QFileDevice::Permissions> permissions)
 {
-    // QSaveFile writes a temporary file beside the target, syncs it to disk and renames it over
-    // the target on commit; on any failure the temporary file is removed and the target kept.
-    QSaveFile file(path);
-    auto fail = [&] {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    if (permissions && !file.setPermissions(*permissions))
-        return fail();
-    if (file.write(data.data(), data.size()) != data.size())
-        return fail();
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    AtomicFile::Writer writer(path, permissions);
+    const bool written = writer.open() && writer.write(data) && writer.commit();
+    if (!written && error)
+        *error = writer.errorString();
+    return written;
 }

@@ -26,6 +26,8 @@ void signalReady();
 /// Waits, without polling, until process `pid` has ended or `timeoutMs` has passed.
 /// True when it has ended (or never existed).
 bool waitForExit(qint64 pid, int timeoutMs);
+/// Whether process `pid` exists (also when it belongs to another user).
+bool isRunning(qint64 pid);
 /// Ends process `pid` by force (SIGKILL) and waits for it to be gone.
 bool terminate(qint64 pid);
 

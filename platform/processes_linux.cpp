@@ -195,6 +195,11 @@ bool waitForExit(qint64 pid, int timeoutMs)
     return ended;
 }
 
+bool isRunning(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
 bool terminate(qint64 pid)
 {
     if (pid <= 0)

@@ -1,11 +1,11 @@
 #include "updater/bastarvoutil.h"
 
+#include "common/atomicfile.h"
 #include "platform/processes.h"
 #include "platform/singleinstance.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -14,13 +14,13 @@ namespace {
 
 constexpr qint64 CopyChunkBytes = 1 << 20;
 
-bool copyContent(QFile &source, QSaveFile &target)
+bool copyContent(QFile &source, AtomicFile::Writer &target)
 {
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(CopyChunkBytes);
         if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
             return false;
-        if (target.write(chunk) != chunk.size())
+        if (!target.write(chunk))
             return false;
     }
     return true;
@@ -71,17 +71,10 @@ bool copyFileReplacing(const QString &from, const QString &to)
         targetInfo.exists() ? targetInfo.permissions() : source.permissions();
     const QDateTime lastWritten = source.fileTime(QFileDevice::FileModificationTime);
 
-    // QSaveFile writes a temporary file beside the target and renames it over the target on
-    // commit: a crash or a full disk never leaves half a program.
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    target.setPermissions(permissions);
-    if (!copyContent(source, target)) {
-        target.cancelWriting();
-        return false;
-    }
-    if (!target.commit())
+    // A temporary file beside the target, renamed over it once whole: a crash or a full disk
+    // never leaves half a program.
+    AtomicFile::Writer target(to, permissions);
+    if (!target.open() || !copyContent(source, target) || !target.commit())
         return false;
     keepLastWriteTime(to, lastWritten);
     return true;

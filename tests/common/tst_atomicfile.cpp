@@ -1,6 +1,8 @@
 #include "common/atomicfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,9 @@ private Q_SLOTS:
     void permissionsKept();
     void missingFolderFails();
     void readOnlyFolderKeepsOldFile();
+    void linkOfTheTargetName_data();
+    void linkOfTheTargetName();
+    void staleTemporaryFiles();
 };
 
 void tst_AtomicFile::write_data()
@@ -121,6 +126,56 @@ void tst_AtomicFile::readOnlyFolderKeepsOldFile()
     QVERIFY(!error.isEmpty());
     QCOMPARE(readAll(path), "old"_ba);
     QCOMPARE(entries(dir.path()), QStringList{u"TarvoAgent.ini"_s});
+}
+
+void tst_AtomicFile::linkOfTheTargetName_data()
+{
+    QTest::addColumn<QByteArray>("outsideBefore"); // empty: the link dangles
+
+    QTest::newRow("link to a file outside") << "outside"_ba;
+    QTest::newRow("dangling link") << QByteArray();
+}
+
+void tst_AtomicFile::linkOfTheTargetName()
+{
+    QFETCH(QByteArray, outsideBefore);
+    QTemporaryDir folder;
+    QTemporaryDir outside;
+    const QString outsideFile = outside.filePath(u"v.txt"_s);
+    if (!outsideBefore.isEmpty())
+        QVERIFY(writeFileAtomically(outsideFile, outsideBefore));
+    const QString path = folder.filePath(u"link.txt"_s);
+    QVERIFY(QFile::link(outsideFile, path));
+
+    AtomicFile::Writer writer(path);
+    QVERIFY(writer.open());
+    // The file in progress is hidden and names its writer.
+    const QString temporary = QFileInfo(writer.temporaryPath()).fileName();
+    QVERIFY(temporary.startsWith(u'.'));
+    QCOMPARE(AtomicFile::writerOf(temporary), QCoreApplication::applicationPid());
+    QVERIFY(writer.write("inside"));
+    QVERIFY(writer.commit());
+
+    QVERIFY(!QFileInfo(path).isSymLink());
+    QCOMPARE(readAll(path), "inside"_ba);
+    QCOMPARE(readAll(outsideFile), outsideBefore.isEmpty() ? "<missing>"_ba : outsideBefore);
+    QCOMPARE(entries(folder.path()), QStringList{u"link.txt"_s});
+}
+
+void tst_AtomicFile::staleTemporaryFiles()
+{
+    QTemporaryDir folder;
+    const QString prefix = QLatin1StringView(AtomicFile::TemporaryPrefix);
+    const QStringList names = {prefix + u"4100-1a2b"_s, prefix + u"4200-3c4d"_s,
+                               prefix + u"noid"_s, u"TarvoAgent.ini.HkdOEk"_s};
+    for (const QString &name : names)
+        QVERIFY(writeFileAtomically(folder.filePath(name), "x"));
+    // 4100 has ended, 4200 is still writing.
+    const int removed =
+        AtomicFile::removeStale(folder.path(), [](qint64 pid) { return pid == 4200; });
+    QCOMPARE(removed, 1);
+    QCOMPARE(entries(folder.path()), (QStringList{prefix + u"4200-3c4d"_s, prefix + u"noid"_s,
+                                                  u"TarvoAgent.ini.HkdOEk"_s}));
 }
 
 QTEST_APPLESS_MAIN(tst_AtomicFile)

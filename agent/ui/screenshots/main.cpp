@@ -75,7 +75,7 @@ int main(int argc, char *argv[])
     SingleInstance instance(Title, program.path());
     instance.acquire();
     AgentWindowFace face(core, instance, clock, Title, ini, [] { return false; });
-    core.load();
+    core.startUp();
     core.Stop();
     core.Start();
     bool ok = save(face.window(), output, u"-started"_s);

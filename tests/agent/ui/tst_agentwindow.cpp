@@ -80,7 +80,7 @@ void TestAgentWindow::windowMirrorsTheCore()
     QCOMPARE(window.windowTitle(), Title);
 
     // Started: the listening line is the newest, selected; Start is off, Stop on.
-    core.load();
+    core.startUp();
     const QString listening = u"Socket("_s + QString::number(folder.port())
                             + u")は接続待ち状態になりました。"_s;
     QTRY_COMPARE(lineText(list->currentIndex().data().toString()), listening);
