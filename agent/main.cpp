@@ -1,8 +1,9 @@
-// TarvoAgent: the resident agent. Runs headless (status lines on standard output) with
-// --headless or when no display is there; the window and tray icon attach to the same core.
+// TarvoAgent: the resident agent. Shows its window when a display is there; runs headless with
+// --headless or without a display. Both faces print the status lines on standard output.
 #include "agent/agentcore.h"
 #include "agent/agentsettings.h"
 #include "agent/launcher.h"
+#include "agent/ui/agentface.h"
 #include "common/atomicfile.h"
 #include "common/clock.h"
 #include "common/programfolder.h"
@@ -11,11 +12,16 @@
 #include "platform/signalwatcher.h"
 #include "platform/singleinstance.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -28,11 +34,32 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
+// The choice of face, made once: the window when a display is there and --headless is not
+// given (QT_QPA_PLATFORM names a display of Qt's own, such as offscreen); headless otherwise.
+bool wantsWindow(int argc, char *argv[])
+{
+    for (int index = 1; index < argc; ++index) {
+        if (std::string_view(argv[index]) == "--headless")
+            return false;
+    }
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const bool windowed = wantsWindow(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (windowed) {
+        application = std::make_unique<QApplication>(argc, argv);
+        // The agent ends by its Exit operation only, not when its window hides to the tray.
+        QApplication::setQuitOnLastWindowClosed(false);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication &app = *application;
     app.setApplicationName(u"TarvoAgent"_s);
     app.setApplicationVersion(VersionInfo::text());
     if (app.arguments().contains(u"--version"_s)) {
@@ -69,6 +96,10 @@ int main(int argc, char *argv[])
         instance.release();
         QCoreApplication::exit(exitCode);
     });
+    std::optional<AgentWindowFace> face;
+    if (windowed)
+        face.emplace(core, instance, clock, programName, folder + u"/TarvoAgent.ini"_s,
+                     &QSystemTrayIcon::isSystemTrayAvailable);
     QTimer::singleShot(0, &core, &AgentCore::startUp);
     return app.exec();
 }
