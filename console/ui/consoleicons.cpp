@@ -15,8 +15,14 @@ struct Choice
 
 QIcon pick(const Choice &choice)
 {
-    if (QIcon::themeName().isEmpty())
-        QIcon::setThemeName(u"Adwaita"_s);
+    // Without a desktop (offscreen, a bare window manager) Qt's theme is only "hicolor", which
+    // has none of these icons: the theme Debian installs with GTK stands in.
+    static const bool themeChosen = [] {
+        if (!QIcon::hasThemeIcon(u"computer"_s))
+            QIcon::setThemeName(u"Adwaita"_s);
+        return true;
+    }();
+    Q_UNUSED(themeChosen);
     const QIcon themed = QIcon::fromTheme(QString::fromUtf16(choice.theme));
     return themed.isNull() ? QApplication::style()->standardIcon(choice.fallback) : themed;
 }

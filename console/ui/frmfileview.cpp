@@ -1,6 +1,7 @@
 #include "console/ui/frmfileview.h"
 
 #include "console/frontend.h"
+#include "console/ui/pagecontext.h"
 #include "ui_frmfileview.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -8,6 +9,7 @@ using namespace Qt::Literals::StringLiterals;
 frmFileView::frmFileView(QWidget *parent) : QDialog(parent), m_ui(new Ui::frmFileView)
 {
     m_ui->setupUi(this);
+    useTextFont(*m_ui->rtfFileView);
     setModal(false);
     // Names from an agent are shown as they are, never as markup.
     m_ui->lblComputerName->setTextFormat(Qt::PlainText);

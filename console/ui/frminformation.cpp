@@ -2,6 +2,7 @@
 
 #include "console/consolesettings.h"
 #include "console/frontend.h"
+#include "console/ui/pagecontext.h"
 #include "ui_frminformation.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ frmInformation::frmInformation(const QString &folder, const QString &file, QWidg
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_ui->setupUi(this);
+    useTextFont(*m_ui->txtInformation);
     setWindowTitle(ApplicationTitle() + u" - 解説"_s);
     m_ui->txtInformation->setPlainText(Explanation::read(folder, file));
     connect(m_ui->cmdClose, &QPushButton::clicked, this, &QDialog::accept);

@@ -11,6 +11,7 @@ Func4Page::Func4Page(PageContext &context, QWidget *parent)
     : QWidget(parent), m_context(context), m_ui(new Ui::Func4Page)
 {
     m_ui->setupUi(this);
+    useTextFont(*m_ui->rtxtFunc4Log);
     connect(m_ui->cmdFunc4_0, &QPushButton::clicked, this, &Func4Page::fetch);
     connect(&context.connection, &AgentConnection::ShowStatusLog, this,
             &Func4Page::showStatusLog);

@@ -22,3 +22,6 @@ struct PageContext
 /// The width of a list column: its sizing text in the list's font.
 class QTreeView;
 void sizeColumns(QTreeView &view, const QStringList &sizingTexts);
+/// The font of the views that show an agent's text (log, data file, explanation).
+class QWidget;
+void useTextFont(QWidget &view);
