@@ -223,9 +223,9 @@ AgentConnection::Outcome AgentConnection::outcomeOf(int replyCode, const QString
 
 void AgentConnection::onReplyTooLarge()
 {
-    m_frontEnd.showStatus(u"受信データが大きすぎるため、受信を中止しました！"_s);
     setState(Failed);
     CloseConnection();
+    m_frontEnd.showStatus(u"受信データが大きすぎるため、受信を中止しました！"_s);
     finish(0);
 }
 
@@ -258,9 +258,9 @@ void AgentConnection::onTimeout()
 {
     if (!m_busy)
         return;
-    m_frontEnd.showStatus(u"タイムアウトしました！("_s + timeText() + u')');
     setState(Failed);
     CloseConnection();
+    m_frontEnd.showStatus(u"タイムアウトしました！("_s + timeText() + u')');
     finish(0);
 }
 

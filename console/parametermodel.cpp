@@ -37,9 +37,14 @@ bool ParameterEditModel::confirmEdit(int row, const QString &key, const QString 
 
 QString ParameterEditModel::updateData() const
 {
+    return ParameterUpdateData(m_rows);
+}
+
+QString ParameterUpdateData(const QList<ParameterRow> &rows)
+{
     QString data;
     QString section;
-    for (const ParameterRow &row : m_rows) {
+    for (const ParameterRow &row : rows) {
         if (row.isSection())
             section = row.sectionName();
         if (row.isEdited())

@@ -46,3 +46,6 @@ public:
 private:
     QList<ParameterRow> m_rows;
 };
+
+/// The data of request 110 for `rows`: the edited rows under their sections.
+QString ParameterUpdateData(const QList<ParameterRow> &rows);

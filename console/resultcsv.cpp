@@ -28,6 +28,11 @@ QStringList Func5ResultHeaders()
 
 QByteArray ResultListCsv(const QStringList &headers, const QList<QStringList> &rows)
 {
+    return CodePage::toAnsi(ResultListCsvText(headers, rows));
+}
+
+QString ResultListCsvText(const QStringList &headers, const QList<QStringList> &rows)
+{
     QString text;
     for (const QString &header : headers)
         text += quoted(header) + u',';
@@ -39,7 +44,7 @@ QByteArray ResultListCsv(const QStringList &headers, const QList<QStringList> &r
         text += fields.join(u',') + u"\r\n"_s;
     }
     text += u"\r\n"_s;
-    return CodePage::toAnsi(text);
+    return text;
 }
 
 bool ExportListToCsv(const QStringList &headers, const QList<QStringList> &rows,
