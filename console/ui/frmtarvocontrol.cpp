@@ -78,9 +78,12 @@ frmTarvoControl::frmTarvoControl(ConsoleSettings &settings, QString programFolde
 
 frmTarvoControl::~frmTarvoControl()
 {
-    // Workers and their windows end before the connection and the settings they use.
+    // Workers, their windows and the connection end before the front end and the name table
+    // they use (members die before the children of the window).
     delete m_batch;
     m_batch = nullptr;
+    delete m_connection;
+    m_connection = nullptr;
 }
 
 void frmTarvoControl::load()
@@ -369,6 +372,7 @@ void frmTarvoControl::closeEvent(QCloseEvent *event)
     // Every worker ends (closing its sockets) before the single connection is released.
     delete m_batch;
     m_batch = nullptr;
-    m_connection->ReleaseSockets();
+    if (m_connection)
+        m_connection->ReleaseSockets();
     event->accept();
 }
