@@ -9,6 +9,7 @@
 #include "console/ui/frmclient.h"
 #include "console/ui/frmfileview.h"
 #include "console/ui/frmtarvocontrol.h"
+#include "console/ui/func2page.h"
 #include "console/ui/func3page.h"
 #include "console/ui/func4page.h"
 #include "console/ui/networktreebinder.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -236,6 +238,18 @@ void TestConsoleWindow::batchWithTwoSlots()
     group->setCheckState(0, Qt::Checked);
     click(u"cmdFunc20_1"_s);
     QTRY_COMPARE(openWorkerWindows(), 2);
+    // A second hand-over while this one waits for slots is refused; the run goes on.
+    QString box;
+    QTimer::singleShot(0, this, [&box] {
+        if (auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            box = shown->text();
+            shown->accept();
+        }
+    });
+    Q_EMIT m_window->findChild<Func2Page *>()->batchRequested(130);
+    QCOMPARE(box, u"一括処理の実行中です。終了してから実行してください。"_s);
+    QCOMPARE(m_window->batch().code(), 140);
+    QVERIFY(m_window->batch().isRunning());
     m_window->close();
     QTRY_COMPARE(openWorkerWindows(), 0);
 }
