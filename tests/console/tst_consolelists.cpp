@@ -1,4 +1,5 @@
 // What the administrator types into the address boxes and what the result lists write to CSV.
+#include "console/consoletargets.h"
 #include "console/distributionrules.h"
 #include "console/resultcsv.h"
 #include "console/ipaddressboxes.h"
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void addressBoxes();
     void csvExport_data();
     void csvExport();
+    void targets_data();
+    void targets();
     void distributionButtons_data();
     void distributionButtons();
 };
@@ -85,6 +88,41 @@ void TestConsoleLists::csvExport()
     QVERIFY(!list.addTarget(u"FAKE"_s));
     QCOMPARE(ResultListCsv(list.headers(), list.rows()),
              cp932(u"\"コンピュータ名\",\"結果\",\"ステータス\",\r\n"_s) + body);
+}
+
+void TestConsoleLists::targets_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("image"); // the clicked node's image, "" for typed addresses
+    QTest::addColumn<QString>("text");  // the node's text, or the four boxes joined by "|"
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("frames"); // -1: left as they are, 0: disabled, 1: enabled
+    QTest::newRow("computer") << 1 << u"server"_s << u"pc1"_s << u"pc1"_s << 1;
+    QTest::newRow("group") << 3 << u"group"_s << u"営業"_s << QString() << 0;
+    QTest::newRow("placeholder is no computer") << 4 << u"server"_s << u"FAKE"_s << QString() << 0;
+    QTest::newRow("batch page keeps the target") << 2 << u"server"_s << u"pc1"_s << QString() << -1;
+    QTest::newRow("typed address") << 1 << QString() << u"10| 0|0|7"_s << u"10.0.0.7"_s << 1;
+    QTest::newRow("incomplete address") << 4 << QString() << u"10|0||7"_s << u"10.0..7"_s << 0;
+    QTest::newRow("typed on a database page") << 7 << QString() << u"1|2|3|4"_s << u"1.2.3.4"_s
+                                              << -1;
+}
+
+void TestConsoleLists::targets()
+{
+    QFETCH(int, page);
+    QFETCH(QString, image);
+    QFETCH(QString, text);
+    QFETCH(QString, host);
+    QFETCH(int, frames);
+    ConsoleTargets targets;
+    targets.setPage(page);
+    QCOMPARE(targets.treeEnabled(), page <= 5);
+    QCOMPARE(targets.isBatchPage(), page == 2 || page == 5);
+    const std::optional<bool> enabled = image.isEmpty()
+        ? targets.addressChanged(text.split(u'|'))
+        : targets.nodeClicked(image, text);
+    QCOMPARE(enabled.has_value() ? int(*enabled) : -1, frames);
+    QCOMPARE(targets.targetHost(), host);
 }
 
 void TestConsoleLists::distributionButtons_data()

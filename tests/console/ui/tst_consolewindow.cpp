@@ -17,7 +17,9 @@
 #include "support/agentprocess.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QAction>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -62,6 +64,8 @@ private Q_SLOTS:
     void singleTargetPages_data();
     void singleTargetPages();
     void addressBoxes();
+    void pageSwitch_data();
+    void pageSwitch();
     void batchWithTwoSlots();
 
 private:
@@ -97,7 +101,7 @@ void TestConsoleWindow::initTestCase()
     m_second->startOnly(); // it listens on the first agent's port, on its own address
     QVERIFY(m_second->waitForLine(u"Socket(%1)は接続待ち状態になりました。"_s.arg(m_agentFolder->port())));
     writeCp932(m_console.filePath(u"TarvoControl.ini"_s),
-               u"[TarvoControl]\r\nPort=%1\r\nTimeout=5\r\nMaxControl=2\r\n"_s
+               u"[TarvoControl]\r\nPort=%1\r\nTimeout=5\r\nMaxControl=2\r\nSqlTable=TarvoInfo\r\n"_s
                    .arg(m_agentFolder->port()));
     QString inventory = u"[フリート]\r\n"_s;
     for (int i = 0; i < FleetAddresses.size(); ++i)
@@ -201,6 +205,38 @@ void TestConsoleWindow::addressBoxes()
     QCOMPARE(find<QLineEdit>(u"txtIPAddress_3"_s)->text(), u"1"_s);
     QCOMPARE(m_window->targets().targetHost(), u"255.0.0.1"_s);
     QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
+}
+
+void TestConsoleWindow::pageSwitch_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("checkBoxes");
+    QTest::addColumn<bool>("treeEnabled");
+    QTest::addColumn<bool>("addressBoxes");
+    for (int page = 1; page <= 7; ++page) {
+        const bool batch = page == 2 || page == 5;
+        QTest::addRow("page %d", page) << page << batch << (page <= 5) << (!batch);
+    }
+}
+
+void TestConsoleWindow::pageSwitch()
+{
+    QFETCH(int, page);
+    QFETCH(bool, checkBoxes);
+    QFETCH(bool, treeEnabled);
+    QFETCH(bool, addressBoxes);
+    m_window->showPage(page);
+    auto *button = m_window->findChild<QAction *>(u"tbrFunction_%1"_s.arg(page));
+    QVERIFY(button && button->isChecked());
+    QCOMPARE(button->toolTip().isEmpty(), false);
+    QTreeWidgetItem *computer = m_window->treeBinder().item(u"TarvoNetwork.ini|フリート|\\\\pc1"_s);
+    QVERIFY(computer);
+    QCOMPARE(computer->data(0, Qt::CheckStateRole).isValid(), checkBoxes);
+    QCOMPARE(find<QWidget>(u"frameComputers"_s)->isEnabled(), treeEnabled);
+    QCOMPARE(find<QWidget>(u"txtIPAddress_0"_s)->isVisibleTo(m_window.get()), addressBoxes);
+    QCOMPARE(find<QWidget>(u"frameFunc%1"_s.arg(page))->isVisible(), true);
+    if (page >= 6)
+        QVERIFY(find<QLabel>(u"frameFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
 }
 
 void TestConsoleWindow::batchWithTwoSlots()
