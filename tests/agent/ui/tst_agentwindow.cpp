@@ -5,7 +5,7 @@
 #include "agent/ui/agentface.h"
 #include "common/clock.h"
 #include "platform/singleinstance.h"
-#include "agent/support_fakeclock.h"
+#include "support/fakeclock.h"
 #include "support/agentprocess.h"
 #include "support_modal.h"
 
