@@ -216,7 +216,15 @@ QString composeTimeStart(const std::array<QString, 3> &timer)
         prefix = u"WEEK,"_s;
     else if (timer[0] == QStringView(DayCaption))
         prefix = u"DAY,"_s;
-    return prefix + timer[2].right(5) + u',' + timer[1];
+    return prefix + timeOfLabel(timer[2]) + u',' + timer[1];
+}
+
+QString timeOfLabel(const QString &label)
+{
+    // A label holding only "起動時刻 " must not put the caption into the schedule.
+    const QStringView caption(TimeCaption);
+    const QString time = label.startsWith(caption) ? label.mid(caption.size()) : label;
+    return time.right(5);
 }
 
 QList<std::pair<QString, QString>> keysToWrite(const AgentSettingsValues &values)

@@ -52,6 +52,10 @@ std::optional<std::array<QString, 3>> parseTimeStart(const QString &timeStart);
 /// `TimeStart` composed from the schedule labels ("WEEK,08:30,MON,WED,FRI").
 QString composeTimeStart(const std::array<QString, 3> &timer);
 
+/// The time shown by the third schedule label: its last five characters after the caption
+/// (empty when the label holds the caption alone).
+QString timeOfLabel(const QString &label);
+
 /// The keys and values a save writes, in the order it writes them.
 QList<std::pair<QString, QString>> keysToWrite(const AgentSettingsValues &values);
 

@@ -19,7 +19,7 @@ TimingChoice TimingChoice::fromTimer(const std::array<QString, 3> &timer)
             if (const qsizetype index = dayNames().indexOf(piece); index >= 0)
                 choice.week[index] = true;
         }
-        choice.weekTime = timer[2].right(5);
+        choice.weekTime = AgentSettingsPage::timeOfLabel(timer[2]);
     } else if (timer[0] == QStringView(AgentSettingsPage::DayCaption)) {
         choice.condition = 1;
         for (const QString &piece : pieces) {
@@ -28,7 +28,7 @@ TimingChoice TimingChoice::fromTimer(const std::array<QString, 3> &timer)
             if (number && n >= 1 && n <= 31)
                 choice.day[n - 1] = true;
         }
-        choice.dayTime = timer[2].right(5);
+        choice.dayTime = AgentSettingsPage::timeOfLabel(timer[2]);
     }
     return choice;
 }
