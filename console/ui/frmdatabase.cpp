@@ -3,6 +3,8 @@
 #include "console/ui/pagedialogs.h"
 #include "ui_frmdatabase.h"
 
+#include <QHeaderView>
+
 using namespace Qt::StringLiterals;
 
 frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, const QString &queryText,
@@ -17,6 +19,7 @@ frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, cons
     ui->txtSQL->setPlainText(queryText);
     ui->Adodc1->setText(settings.table);
     ui->dgdData->setModel(m_result.model());
+    ui->dgdData->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     connect(ui->cmdButton_0, &QAbstractButton::clicked, this, &frmDatabase::refresh);
     connect(ui->cmdButton_1, &QAbstractButton::clicked, this, &frmDatabase::saveCsv);
     connect(ui->cmdButton_2, &QAbstractButton::clicked, this, &QDialog::accept);
@@ -33,6 +36,8 @@ void frmDatabase::refresh()
         BusyPointer busy;
         outcome = m_result.run();
     }
+    // Sized by the rows fetched so far: the grid fetches the rest only when they are scrolled to.
+    ui->dgdData->resizeColumnsToContents();
     // A refused statement: the database's own words, and the grid stays empty.
     for (const QString &error : std::as_const(outcome.errors))
         m_dialogs.message(this, error);

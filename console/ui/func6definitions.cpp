@@ -17,7 +17,7 @@ Func6Definitions::Func6Definitions(PageDialogs &dialogs, QWidget *parent)
     ui->cmdFunc6Dat_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     ui->cmdFunc6Dat_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     ui->lvwFunc6Dat->header()->setStretchLastSection(true);
-    ui->lvwFunc6Dat->setColumnWidth(0, 130);
+    ui->lvwFunc6Dat->setColumnWidth(0, 170);
     ui->lvwFunc6Dat->setColumnWidth(1, 30);
     ui->lvwFunc6Dat->setColumnWidth(2, 150);
     ui->lvwFunc6Dat->setColumnWidth(3, 170);
