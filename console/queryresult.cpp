@@ -69,7 +69,7 @@ std::optional<QByteArray> QueryResult::csv(qint64 *records, int *lossy, Database
         *outcome = failure(*m_db);
         return std::nullopt;
     }
-    QByteArray bytes = ResultCsv::fromQuery(query, records, lossy);
+    QByteArray bytes = QueryCsv::fromQuery(query, records, lossy);
     if (query.lastError().isValid()) {
         m_db->takeError(query.lastError(), u"問い合わせの結果を読み取れませんでした。"_s);
         *outcome = failure(*m_db);
@@ -87,6 +87,6 @@ CsvSaveResult QueryResult::save(const QString &path)
         result.error = outcome.errors.join(u'\n');
         return result;
     }
-    ResultCsv::writeFile(path, *bytes, &result);
+    QueryCsv::writeFile(path, *bytes, &result);
     return result;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "console/fieldcheck.h"
-#include "console/resultcsv.h"
+#include "console/querycsv.h"
 #include "console/sqlsettings.h"
 
 #include <QSqlQueryModel>

@@ -20,6 +20,8 @@ frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, cons
     ui->Adodc1->setText(settings.table);
     ui->dgdData->setModel(m_result.model());
     ui->dgdData->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // Column widths from the first rows only: measuring every fetched cell delays the first picture.
+    ui->dgdData->horizontalHeader()->setResizeContentsPrecision(20);
     connect(ui->cmdButton_0, &QAbstractButton::clicked, this, &frmDatabase::refresh);
     connect(ui->cmdButton_1, &QAbstractButton::clicked, this, &frmDatabase::saveCsv);
     connect(ui->cmdButton_2, &QAbstractButton::clicked, this, &QDialog::accept);

@@ -269,7 +269,7 @@ private Q_SLOTS:
         QFETCH(int, columnType);
         QFETCH(QByteArray, bytes);
         int lossy = 0;
-        QCOMPARE(ResultCsv::field(value, QMetaType(columnType), &lossy), bytes);
+        QCOMPARE(QueryCsv::field(value, QMetaType(columnType), &lossy), bytes);
         QCOMPARE(lossy, 0);
     }
 };

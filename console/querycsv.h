@@ -18,7 +18,7 @@ struct CsvSaveResult
 
 /// The CSV layout of query results: every value in its write-statement form followed by a comma,
 /// CR LF after each line, CP932 text.
-namespace ResultCsv {
+namespace QueryCsv {
 
 /// One value: "text" (a double quote inside doubled), numbers bare with a period, #date time#,
 /// #NULL#, #TRUE#/#FALSE#. `columnType` lets a number the driver hands over as text stay bare.
@@ -32,4 +32,4 @@ QByteArray fromQuery(QSqlQuery &query, qint64 *records, int *lossy);
 /// Writes `bytes` to `path` atomically; `result` keeps its counts and gets the failure text.
 void writeFile(const QString &path, const QByteArray &bytes, CsvSaveResult *result);
 
-} // namespace ResultCsv
+} // namespace QueryCsv

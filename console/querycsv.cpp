@@ -1,4 +1,4 @@
-#include "console/resultcsv.h"
+#include "console/querycsv.h"
 
 #include "common/atomicfile.h"
 #include "common/codepage.h"
@@ -34,15 +34,15 @@ bool isNumberType(int typeId)
     }
 }
 
-QByteArray number(const QVariant &value)
+QString number(const QVariant &value)
 {
     const int type = value.typeId();
     if (type == QMetaType::Double || type == QMetaType::Float)
-        return QByteArray::number(value.toDouble(), 'g', 15);
-    return value.toString().toLatin1();
+        return QString::number(value.toDouble(), 'g', 15);
+    return value.toString();
 }
 
-QByteArray dateTime(const QDate &date, const QTime &time)
+QString dateTime(const QDate &date, const QTime &time)
 {
     // Only the part that is there: a midnight time gives the date alone.
     QString text;
@@ -50,29 +50,22 @@ QByteArray dateTime(const QDate &date, const QTime &time)
         text = date.toString(u"yyyy-MM-dd"_s);
     if (time.isValid() && (time != QTime(0, 0) || !date.isValid()))
         text += (text.isEmpty() ? QString() : u" "_s) + time.toString(u"HH:mm:ss"_s);
-    return '#' + text.toLatin1() + '#';
+    return u'#' + text + u'#';
 }
 
-QByteArray quoted(const QString &text, int *lossy)
+QString quoted(QString text)
 {
-    bool ok = true;
-    QByteArray bytes = CodePage::toAnsi(text, &ok);
-    if (!ok && lossy)
-        ++*lossy;
-    return '"' + bytes.replace('"', "\"\"") + '"';
+    return u'"' + text.replace(u'"', u"\"\""_s) + u'"';
 }
 
-} // namespace
-
-namespace ResultCsv {
-
-QByteArray field(const QVariant &value, QMetaType columnType, int *lossy)
+// The value in its write-statement form, still as text.
+QString fieldText(const QVariant &value, QMetaType columnType)
 {
     if (value.isNull())
-        return "#NULL#";
+        return u"#NULL#"_s;
     const int type = value.typeId();
     if (type == QMetaType::Bool)
-        return value.toBool() ? "#TRUE#" : "#FALSE#";
+        return value.toBool() ? u"#TRUE#"_s : u"#FALSE#"_s;
     if (isNumberType(type))
         return number(value);
     if (type == QMetaType::QDateTime) {
@@ -89,26 +82,59 @@ QByteArray field(const QVariant &value, QMetaType columnType, int *lossy)
         bool ok = false;
         text.toDouble(&ok);
         if (ok)
-            return text.toLatin1();
+            return text;
     }
-    return quoted(text, lossy);
+    return quoted(text);
+}
+
+// One line in the code page. Converting the line at once is far cheaper than value by value;
+// only a line that did not convert cleanly is gone through again to count its values.
+QByteArray line(const QStringList &fields, int *lossy)
+{
+    QString text;
+    for (const QString &field : fields)
+        text += field + u',';
+    text += u"\r\n"_s;
+    bool ok = true;
+    QByteArray bytes = CodePage::toAnsi(text, &ok);
+    if (!ok && lossy) {
+        for (const QString &field : fields) {
+            bool fieldOk = true;
+            CodePage::toAnsi(field, &fieldOk);
+            *lossy += fieldOk ? 0 : 1;
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+namespace QueryCsv {
+
+QByteArray field(const QVariant &value, QMetaType columnType, int *lossy)
+{
+    bool ok = true;
+    QByteArray bytes = CodePage::toAnsi(fieldText(value, columnType), &ok);
+    if (!ok && lossy)
+        ++*lossy;
+    return bytes;
 }
 
 QByteArray fromQuery(QSqlQuery &query, qint64 *records, int *lossy)
 {
     const QSqlRecord record = query.record();
     const int columns = record.count();
-    QByteArray out;
-    for (int i = 0; i < columns; ++i)
-        out += quoted(record.fieldName(i), lossy) + ',';
-    out += "\r\n";
+    QStringList fields;
     QList<QMetaType> types;
-    for (int i = 0; i < columns; ++i)
+    for (int i = 0; i < columns; ++i) {
+        fields.append(quoted(record.fieldName(i)));
         types.append(record.field(i).metaType());
+    }
+    QByteArray out = line(fields, lossy);
     while (query.next()) {
         for (int i = 0; i < columns; ++i)
-            out += field(query.value(i), types.at(i), lossy) + ',';
-        out += "\r\n";
+            fields[i] = fieldText(query.value(i), types.at(i));
+        out += line(fields, lossy);
         ++*records;
     }
     return out;
@@ -122,4 +148,4 @@ void writeFile(const QString &path, const QByteArray &bytes, CsvSaveResult *resu
         result->error = path + u" ファイルの書き込み時にエラーが発生しました。"_s;
 }
 
-} // namespace ResultCsv
+} // namespace QueryCsv
