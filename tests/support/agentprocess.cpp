@@ -60,6 +60,9 @@ AgentFolder::AgentFolder(const QMap<QString, QString> &agentKeys) : m_port(freeL
     };
     for (auto it = agentKeys.cbegin(); it != agentKeys.cend(); ++it)
         keys[it.key()] = it.value();
+    // Agents on several loopback addresses may share one port.
+    if (agentKeys.contains(u"Port"_s))
+        m_port = quint16(agentKeys.value(u"Port"_s).toUInt());
     QByteArray ini = "[TarvoAgent]\r\n";
     for (auto it = keys.cbegin(); it != keys.cend(); ++it)
         ini += cp932(it.key() + u'=' + it.value()) + "\r\n";

@@ -27,7 +27,7 @@ class AgentFolder
 {
 public:
     /// Keys of section TarvoAgent that differ from the defaults below; an empty value removes
-    /// nothing, it writes the key empty.
+    /// nothing, it writes the key empty. A given Port becomes port().
     explicit AgentFolder(const QMap<QString, QString> &agentKeys = {});
 
     QString path() const { return m_dir.path(); }

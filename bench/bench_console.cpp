@@ -1,0 +1,271 @@
+// The console's figures: a batch 140 from the command line to 200 agents (127.0.1.1-200,
+// MaxControl 50): wall time and the console's CPU time; a 100 MiB distribution to 20 agents
+// (MaxControl 10): the console's peak resident memory and the aggregate rate beside one single
+// distribution's rate; the single connection's 400 round trip, command to dispatched view,
+// p50 and p99.  Run all three, or one: bench_console [batch|distribute|roundtrip]
+#include "console/agentconnection.h"
+#include "console/consolesettings.h"
+#include "console/frontend.h"
+#include "console/nametable.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Listening = u"接続待ち状態"_s;
+
+class SilentFrontEnd : public ConsoleFrontEnd
+{
+public:
+    void showStatus(const QString &) override {}
+    void showMessage(Icon, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void setBusy(bool) override {}
+    QString chooseFile(const QString &, const QString &, const QString &, bool) override { return {}; }
+};
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+/// Agents on 127.0.1.1 and up, one program folder each (the program hard-linked, not copied).
+class Fleet
+{
+public:
+    explicit Fleet(int count) : m_port(freePort())
+    {
+        const QString noop = m_dir.filePath(u"noop.sh"_s);
+        QFile script(noop);
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\nexit 0\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        for (int i = 0; i < count; ++i) {
+            const QString folder = m_dir.filePath(u"pc"_s + QString::number(i + 1));
+            QDir().mkpath(folder);
+            ::link(TARVO_BIN_DIR "/TarvoAgent", qPrintable(folder + u"/TarvoAgent"_s));
+            ::link(qPrintable(noop), qPrintable(folder + u"/noop.sh"_s));
+            QFile ini(folder + u"/TarvoAgent.ini"_s);
+            ini.open(QIODevice::WriteOnly);
+            ini.write("[TarvoAgent]\r\nPort=" + QByteArray::number(m_port)
+                      + "\r\nTimeOut=60\r\nStatusLog=100\r\nAutoStart=0\r\nAutoExit=0\r\n"
+                        "TimeStart=WEEK,23:59,\r\nExeFile=noop.sh\r\nDebugMode=0\r\n"
+                        "ListenAddress=" + address(i).toLatin1()
+                      + "\r\nAllowFrom=127.0.0.1\r\n[TarvoInfo]\r\nSQLUpdate=0\r\n");
+            ini.close();
+            auto agent = std::make_unique<QProcess>();
+            agent->setProgram(folder + u"/TarvoAgent"_s);
+            agent->setArguments({u"--headless"_s});
+            agent->setProcessChannelMode(QProcess::MergedChannels);
+            agent->start();
+            m_agents.push_back(std::move(agent));
+            m_output.emplace_back();
+        }
+    }
+    ~Fleet()
+    {
+        for (auto &agent : m_agents)
+            agent->terminate();
+        for (auto &agent : m_agents)
+            agent->waitForFinished(5000);
+    }
+
+    static QString address(int i) { return u"127.0.1."_s + QString::number(i + 1); }
+    quint16 port() const { return m_port; }
+    QString folder(int i) const { return m_dir.filePath(u"pc"_s + QString::number(i + 1)); }
+
+    /// Waits until agent i has said `times` times that it listens (it listens anew after each
+    /// session).
+    bool waitListening(int i, int times)
+    {
+        while (QString::fromUtf8(m_output[i]).count(Listening) < times) {
+            if (!m_agents[i]->waitForReadyRead(20000))
+                return false;
+            m_output[i] += m_agents[i]->readAll();
+        }
+        return true;
+    }
+    bool waitAllListening(int count, int times)
+    {
+        for (int i = 0; i < count; ++i) {
+            if (!waitListening(i, times))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    quint16 m_port;
+    std::vector<std::unique_ptr<QProcess>> m_agents;
+    std::vector<QByteArray> m_output;
+};
+
+struct ConsoleRun
+{
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakRssKiB = 0;
+    int exitCode = -1;
+};
+
+double childCpuSeconds(long *maxRssKiB)
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    if (maxRssKiB)
+        *maxRssKiB = usage.ru_maxrss;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+/// Runs TarvoControl with a console folder holding the settings; CPU and peak memory are those
+/// of the console process (the only child that ends while the agents run).
+ConsoleRun runConsole(const Fleet &fleet, const QString &maxControl, const QStringList &arguments)
+{
+    QTemporaryDir folder;
+    QFile ini(folder.filePath(u"TarvoControl.ini"_s));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[TarvoControl]\r\nPort=" + QByteArray::number(fleet.port())
+              + "\r\nTimeout=60\r\nMaxControl=" + maxControl.toLatin1() + "\r\n");
+    ini.close();
+    QProcess console;
+    const double cpuBefore = childCpuSeconds(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    console.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
+                  QStringList{u"--folder"_s, folder.path()} + arguments);
+    console.waitForFinished(600000);
+    ConsoleRun run;
+    run.seconds = double(clock.nsecsElapsed()) / 1e9;
+    run.cpuSeconds = childCpuSeconds(&run.peakRssKiB) - cpuBefore;
+    run.exitCode = console.exitCode();
+    return run;
+}
+
+void benchBatch()
+{
+    constexpr int Agents = 200;
+    Fleet fleet(Agents);
+    if (!fleet.waitAllListening(Agents, 1)) {
+        std::printf("batch: the agents did not all start\n");
+        return;
+    }
+    QStringList arguments{u"collect"_s};
+    for (int i = 0; i < Agents; ++i)
+        arguments.append(Fleet::address(i));
+    const ConsoleRun run = runConsole(fleet, u"50"_s, arguments);
+    std::printf("batch 140 to %d agents, MaxControl 50: %.3f s wall, console CPU %.3f s "
+                "(%.0f%% of the wall time), exit %d\n",
+                Agents, run.seconds, run.cpuSeconds, 100.0 * run.cpuSeconds / run.seconds,
+                run.exitCode);
+}
+
+void benchDistribution()
+{
+    constexpr int Agents = 20;
+    constexpr qint64 FileBytes = 100LL << 20;
+    Fleet fleet(Agents);
+    QTemporaryDir files;
+    const QString path = files.filePath(u"payload.bin"_s);
+    {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        QByteArray block(1 << 20, '\0');
+        for (int i = 0; i < block.size(); ++i)
+            block[i] = char(i * 7 + 3);
+        for (qint64 written = 0; written < FileBytes; written += block.size())
+            file.write(block);
+    }
+    if (!fleet.waitAllListening(Agents, 1)) {
+        std::printf("distribute: the agents did not all start\n");
+        return;
+    }
+    QStringList arguments{u"distribute"_s, path};
+    for (int i = 0; i < Agents; ++i)
+        arguments.append(Fleet::address(i));
+    const ConsoleRun batch = runConsole(fleet, u"10"_s, arguments);
+    if (!fleet.waitListening(0, 2)) {
+        std::printf("distribute: agent 1 did not listen again\n");
+        return;
+    }
+    const ConsoleRun single = runConsole(fleet, u"10"_s, {u"distribute"_s, path, Fleet::address(0)});
+    const double mib = double(FileBytes) / double(1 << 20);
+    std::printf("distribute 100 MiB to %d agents, MaxControl 10: %.2f s, aggregate %.0f MiB/s, "
+                "console peak RSS %ld KiB, exit %d\n",
+                Agents, batch.seconds, mib * Agents / batch.seconds, batch.peakRssKiB,
+                batch.exitCode);
+    std::printf("distribute 100 MiB to one agent: %.2f s, %.0f MiB/s, exit %d\n", single.seconds,
+                mib / single.seconds, single.exitCode);
+}
+
+void benchRoundTrip()
+{
+    constexpr int Rounds = 200;
+    Fleet fleet(1);
+    ConsoleSettings settings;
+    settings.Port = QString::number(fleet.port());
+    settings.Timeout = u"10"_s;
+    settings.MaxControl = u"1"_s;
+    ComputeConsoleSettingsNumbers(settings);
+    NameTable names;
+    SilentFrontEnd frontEnd;
+    AgentConnection connection(settings, names, frontEnd);
+    QElapsedTimer clock;
+    std::vector<double> micros;
+    QEventLoop loop;
+    QObject::connect(&connection, &AgentConnection::ShowStatusLog, &loop, [&] {
+        micros.push_back(double(clock.nsecsElapsed()) / 1e3);
+    });
+    QObject::connect(&connection, &AgentConnection::commandFinished, &loop, &QEventLoop::quit);
+    for (int round = 0; round < Rounds; ++round) {
+        // The agent listens anew after each session: the next command waits for that.
+        if (!fleet.waitListening(0, round + 1))
+            break;
+        clock.start();
+        connection.SendCommand(Fleet::address(0), 400, {});
+        loop.exec();
+    }
+    std::sort(micros.begin(), micros.end());
+    if (micros.empty()) {
+        std::printf("roundtrip: no reply\n");
+        return;
+    }
+    auto at = [&micros](double q) { return micros[size_t(q * double(micros.size() - 1))]; };
+    std::printf("400 round trip, command to dispatched view, %zu rounds: p50 %.0f us, p99 %.0f us\n",
+                micros.size(), at(0.5), at(0.99));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (only.isEmpty() || only == u"roundtrip")
+        benchRoundTrip();
+    if (only.isEmpty() || only == u"batch")
+        benchBatch();
+    if (only.isEmpty() || only == u"distribute")
+        benchDistribution();
+    return 0;
+}

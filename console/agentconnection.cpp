@@ -1,0 +1,299 @@
+#include "console/agentconnection.h"
+
+#include "common/clock.h"
+#include "console/agentsession.h"
+#include "console/consolesettings.h"
+#include "console/frontend.h"
+#include "console/nametable.h"
+#include "net/baswsock.h"
+#include "net/protocol.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The requests the single connection sends; the batch requests go through BatchRun.
+bool isSingleRequest(int code)
+{
+    switch (code) {
+    case Frame::GetParameters: case Frame::UpdateParameters: case Frame::RestartAgent:
+    case Frame::RunCollector: case Frame::TerminateAgent: case Frame::GetFileInfo:
+    case Frame::GetDataFile: case Frame::GetStatusLog:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString codeText(int code)
+{
+    return QString::number(code);
+}
+
+} // namespace
+
+AgentConnection::AgentConnection(const ConsoleSettings &settings, const NameTable &names,
+                                 ConsoleFrontEnd &frontEnd, QObject *parent)
+    : QObject(parent), m_settings(settings), m_names(names), m_frontEnd(frontEnd)
+{
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &AgentConnection::onTimeout);
+}
+
+AgentConnection::~AgentConnection() = default;
+
+bool AgentConnection::InitSockets()
+{
+    m_frontEnd.showStatus(u"ソケットを初期化しています･･･"_s);
+    QString errorText;
+    const int result = basWSock::StartupSockets(errorText);
+    if (errorText.isEmpty() && result == 0) {
+        m_frontEnd.showStatus(u"ソケットの初期化が完了しました！"_s);
+        return true;
+    }
+    ShowApplicationError(m_frontEnd, errorText);
+    return false;
+}
+
+void AgentConnection::ReleaseSockets()
+{
+    if (m_session && m_session->isOpen()) {
+        SendEnd();
+        CloseConnection();
+    }
+    m_frontEnd.showStatus(u"ソケットリソースを解放しています･･･"_s);
+    QString errorText;
+    basWSock::CleanupSockets(errorText);
+    m_frontEnd.showStatus(u"ソケットリソースが解放されました！"_s);
+}
+
+bool AgentConnection::SendCommand(const QString &host, int code, const QString &data)
+{
+    if (!isSingleRequest(code))
+        return false;
+    if (m_busy) {
+        // Interleaving two requests on one agent session would mix their replies.
+        m_frontEnd.showStatus(u"前のコマンドの応答を待っています。しばらくしてから実行してください。"_s);
+        return false;
+    }
+    m_busy = true;
+    m_requestCode = code;
+    m_request = Frame::encode(QString(codeText(code) + u";nnnn;"_s + data + u"\r\n"_s));
+    m_frontEnd.setBusy(true);
+    if (!m_session) {
+        m_session = new AgentSession(m_maxReplyBytes, this);
+        connect(m_session, &AgentSession::connected, this, &AgentConnection::onConnected);
+        connect(m_session, &AgentSession::connectFailed, this, &AgentConnection::onConnectFailed);
+        connect(m_session, &AgentSession::sent, this, &AgentConnection::onSent);
+        connect(m_session, &AgentSession::sendFailed, this,
+                [this](int, const QString &text) { onSendFailed(text); });
+        connect(m_session, &AgentSession::replyReceived, this, &AgentConnection::onReply);
+        connect(m_session, &AgentSession::replyTooLarge, this, &AgentConnection::onReplyTooLarge);
+        connect(m_session, &AgentSession::closedByAgent, this, &AgentConnection::onClosedByAgent);
+        connect(m_session, &AgentSession::receiveFailed, this,
+                [this](int, const QString &text) { onReceiveFailed(text); });
+        connect(m_session, &AgentSession::notificationFailed, this,
+                &AgentConnection::onNotificationFailed);
+    }
+    QString errorText;
+    if (!m_session->create(errorText)) {
+        ShowApplicationError(m_frontEnd, errorText);
+        m_frontEnd.showStatus(u"ソケットを生成できませんでした！"_s);
+        finish(0);
+        return true;
+    }
+    m_frontEnd.showStatus(u"ソケットが生成されました！"_s);
+    setState(Connecting);
+    if (m_settings.TimeoutMs > 0)
+        m_timeout.start(m_settings.TimeoutMs);
+    m_session->connectTo(m_names.resolve(host), m_settings.Port);
+    m_frontEnd.showStatus(u"接続しています･･･"_s);
+    return true;
+}
+
+void AgentConnection::onConnected()
+{
+    if (m_state != Connecting)
+        return;
+    setState(Idle);
+    m_frontEnd.showStatus(u"接続しました！"_s);
+    m_session->send(m_request);
+    m_frontEnd.showStatus(u"コマンド（"_s + codeText(m_requestCode) + u"）送信中･･･"_s);
+}
+
+void AgentConnection::onConnectFailed()
+{
+    ShowInformation(m_frontEnd, u"接続できませんでした！"_s);
+    setState(Failed);
+    m_frontEnd.showStatus(u"接続できませんでした！"_s);
+    m_session->close();
+    finish(0);
+}
+
+void AgentConnection::onSent(qint64 bytes)
+{
+    m_frontEnd.showStatus(u"コマンド（"_s + codeText(m_requestCode) + u"）送信しました！（"_s
+                          + QString::number(bytes) + u" bytes）"_s);
+    setState(WaitingForReply);
+    if (m_settings.TimeoutMs > 0)
+        m_timeout.start(m_settings.TimeoutMs);
+    m_session->startReading();
+    m_frontEnd.setBusy(false);
+}
+
+void AgentConnection::onSendFailed(const QString &errorText)
+{
+    ShowApplicationError(m_frontEnd, errorText);
+    CloseConnection();
+    finish(0);
+}
+
+void AgentConnection::onReply(const Frame::Message &message)
+{
+    const Protocol::Reply *reply = Protocol::findReply(message.code);
+    const bool handled = reply && (Protocol::answers(message.code, m_requestCode)
+                                   || message.code == Protocol::successReply(Frame::EndSession));
+    if (!handled) {
+        // Not a reply to this request: nothing is shown and the wait goes on (until the
+        // time-out, at the latest).
+        m_session->startReading();
+        return;
+    }
+    m_replyCode = message.code;
+    m_replyBody = message.payloadText();
+    dispatch(m_replyCode, m_replyBody);
+}
+
+void AgentConnection::dispatch(int code, const QString &body)
+{
+    const Protocol::Reply *reply = Protocol::findReply(code);
+    setState(code == Protocol::successReply(Frame::EndSession) ? ClosedByAgent : Idle);
+    const QString time = timeText();
+    const Outcome outcome = outcomeOf(code, body, time);
+    switch (code) {
+    case 101: Q_EMIT ShowParameters(body); break;
+    case 301: Q_EMIT ShowFileList(body); break;
+    case 311: Q_EMIT ShowDataFile(body); break;
+    case 401: Q_EMIT ShowStatusLog(body); break;
+    case 901: ShowInformation(m_frontEnd, u"接続が切断されました。"_s); break;
+    default:
+        if (!outcome.box.isEmpty())
+            ShowWarning(m_frontEnd, outcome.box + u"\r\n"_s + body);
+        break;
+    }
+    if (reply->consoleSendsEnd)
+        SendEnd();
+    CloseConnection();
+    if (!outcome.status.isEmpty())
+        m_frontEnd.showStatus(outcome.status);
+    finish(code);
+}
+
+AgentConnection::Outcome AgentConnection::outcomeOf(int replyCode, const QString &body,
+                                                    const QString &time)
+{
+    struct Row { int code; const char16_t *text; bool withBody; bool success; bool box; };
+    static const Row rows[] = {
+        {101, u"パラメータを表示しました！", false, true, false},
+        {102, u"パラメータ取得に失敗しました！", true, false, true},
+        {111, u"パラメータを更新しました！", false, true, false},
+        {112, u"パラメータ更新に失敗しました！", false, false, true},
+        {131, u"エージェントを再起動しました！", false, true, false},
+        {132, u"エージェントの再起動に失敗しました！", false, false, true},
+        {141, u"情報収集プログラムを実行しました！", false, true, false},
+        {142, u"情報収集プログラムの実行に失敗しました！", false, false, true},
+        {151, u"エージェントを終了しました！", false, true, false},
+        {152, u"エージェントの終了に失敗しました！", false, false, true},
+        {301, u"ファイル情報を表示しました！", false, true, false},
+        {302, u"ファイル情報の取得に失敗しました！", true, false, true},
+        {311, u"データファイルを表示しました！", false, true, false},
+        {312, u"データファイルの取得に失敗しました！", true, false, true},
+        {401, u"稼動ログを表示しました！", false, true, false},
+        {402, u"稼動ログの取得に失敗しました！", true, false, true},
+    };
+    for (const Row &row : rows) {
+        if (row.code != replyCode)
+            continue;
+        const QString text = QString::fromUtf16(row.text);
+        return {row.box ? text : QString(),
+                text + u'(' + (row.withBody ? body : time) + u')', row.success};
+    }
+    return {}; // 901 leaves the status as it is
+}
+
+void AgentConnection::onReplyTooLarge()
+{
+    setState(Failed);
+    CloseConnection();
+    m_frontEnd.showStatus(u"受信データが大きすぎるため、受信を中止しました！"_s);
+    finish(0);
+}
+
+void AgentConnection::onClosedByAgent(int wsaError)
+{
+    ShowInformation(m_frontEnd, wsaError == basWSock::WsaEConnReset ? u"接続が切れました！"_s
+                                                                     : u"切断されています！"_s);
+    setState(ClosedByAgent);
+    CloseConnection();
+    finish(0);
+}
+
+void AgentConnection::onReceiveFailed(const QString &errorText)
+{
+    ShowApplicationError(m_frontEnd, errorText);
+    setState(Failed);
+    CloseConnection();
+    finish(0);
+}
+
+void AgentConnection::onNotificationFailed()
+{
+    ShowApplicationError(m_frontEnd, u"データ受信エラーが発生しました！"_s);
+    setState(Failed);
+    CloseConnection();
+    finish(0);
+}
+
+void AgentConnection::onTimeout()
+{
+    if (!m_busy)
+        return;
+    setState(Failed);
+    CloseConnection();
+    m_frontEnd.showStatus(u"タイムアウトしました！("_s + timeText() + u')');
+    finish(0);
+}
+
+void AgentConnection::SendEnd()
+{
+    m_session->send(Frame::encode(QString(codeText(Frame::EndSession) + u";nnnn;\r\n"_s)));
+}
+
+void AgentConnection::CloseConnection()
+{
+    m_frontEnd.showStatus(u"ソケットをクローズしています･･･"_s);
+    m_session->close();
+    m_frontEnd.showStatus(u"ソケットのクローズが完了しました！"_s);
+}
+
+void AgentConnection::finish(int replyCode)
+{
+    m_timeout.stop();
+    m_busy = false;
+    m_frontEnd.setBusy(false);
+    Q_EMIT commandFinished(m_requestCode, replyCode);
+}
+
+void AgentConnection::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    Q_EMIT stateChanged(state);
+}
+
+QString AgentConnection::timeText() const
+{
+    const QDateTime now = m_clock ? m_clock->now() : QDateTime::currentDateTime();
+    return now.toString(u"HH:mm:ss"_s);
+}

@@ -1,0 +1,137 @@
+#include "console/batchrun.h"
+
+#include "console/batchworker.h"
+#include "console/consolesettings.h"
+#include "net/frame.h"
+
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int FreeSlot = -1;
+
+} // namespace
+
+bool IsBatchRequest(int code)
+{
+    switch (code) {
+    case Frame::RestartAgent: case Frame::RunCollector: case Frame::TerminateAgent:
+        return true;
+    default:
+        return IsFileRequest(code);
+    }
+}
+
+bool IsFileRequest(int code)
+{
+    return code == Frame::DistributeFile || code == Frame::DistributeAndRestart
+           || code == Frame::DistributeAndCollect;
+}
+
+QString AgentProgramFileName()
+{
+    return u"TarvoAgent"_s;
+}
+
+std::optional<QString> DistributionRefusal(int code, const QString &fileName)
+{
+    // Only 510 restarts the agent after the swap; 500 and 520 would leave a half-updated agent.
+    if ((code == Frame::DistributeFile || code == Frame::DistributeAndCollect)
+        && fileName == AgentProgramFileName())
+        return u"エージェントソフトのバージョンアップは「配信＆再起動」で行ってください！"_s;
+    return std::nullopt;
+}
+
+QString AgentVersionUpText()
+{
+    return QStringList{
+        u"クライアントPCのエージェントソフトをバージョンアップする場合は、"_s,
+        u"配信するファイルとして新バージョンのエージェントソフトを指定して"_s,
+        u"「配信＆再起動」ボタンを押してください。"_s,
+        QString(),
+        u"次の順で処理が実行され、新版のエージェントソフトが起動されます。"_s,
+        u"① 新版のエージェントソフトがリネーム（拡張子exe→newに）されてから配信される。"_s,
+        u"② 稼動中のエージェントソフトが終了する。"_s,
+        u"③ 既存のエージェントソフトがリネーム（拡張子exe→mmddyyに）される。"_s,
+        u"④ 配信された新版エージェントソフトがリネーム（拡張子new→exeに）されてから起動される。"_s,
+    }.join(u"\r\n"_s);
+}
+
+BatchRun::BatchRun(const ConsoleSettings &settings, const NameTable &names,
+                   ConsoleFrontEnd &frontEnd, int startDelayMs, QObject *parent)
+    : QObject(parent), m_settings(settings), m_names(names), m_frontEnd(frontEnd),
+      m_startDelayMs(startDelayMs)
+{
+}
+
+BatchRun::~BatchRun() = default;
+
+bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath)
+{
+    // Without a slot no worker could ever start: the run is refused instead of waiting for ever.
+    if (m_running || !IsBatchRequest(code) || m_settings.MaxControlCount < 1)
+        return false;
+    m_code = code;
+    m_filePath = filePath;
+    m_rows.clear();
+    for (const QString &host : hosts)
+        m_rows.append({host, QString(), QString()});
+    m_slots = QList<int>(m_settings.MaxControlCount, FreeSlot);
+    m_nextRow = 0;
+    m_done = 0;
+    m_peakWorkers = 0;
+    m_running = true;
+    startNext();
+    if (m_rows.isEmpty()) {
+        m_running = false;
+        Q_EMIT finished();
+    }
+    return true;
+}
+
+int BatchRun::activeWorkers() const
+{
+    return int(std::count_if(m_slots.begin(), m_slots.end(),
+                             [](int row) { return row != FreeSlot; }));
+}
+
+void BatchRun::startNext()
+{
+    // Rows go out in order, each into the first free slot; the rest wait for a worker to end.
+    for (int slot = 0; slot < m_slots.size() && m_nextRow < m_rows.size(); ++slot) {
+        if (m_slots[slot] != FreeSlot)
+            continue;
+        const int row = m_nextRow++;
+        m_slots[slot] = row;
+        BatchJob job{m_rows[row].host, m_code, m_filePath, QFileInfo(m_filePath).fileName(),
+                     row, slot + 1};
+        auto *worker = new BatchWorker(job, m_settings, m_names, m_frontEnd, m_startDelayMs, this);
+        connect(worker, &BatchWorker::finished, this, &BatchRun::onWorkerFinished,
+                Qt::QueuedConnection);
+        m_peakWorkers = qMax(m_peakWorkers, activeWorkers());
+        Q_EMIT workerStarted(worker);
+        worker->start();
+    }
+}
+
+void BatchRun::onWorkerFinished(BatchWorker *worker)
+{
+    const BatchJob &job = worker->job();
+    if (job.row >= 0 && job.row < m_rows.size()) {
+        m_rows[job.row].result = worker->result();
+        m_rows[job.row].status = worker->statusText();
+    }
+    if (job.slot >= 1 && job.slot <= m_slots.size())
+        m_slots[job.slot - 1] = FreeSlot;
+    worker->deleteLater();
+    ++m_done;
+    Q_EMIT rowFinished(job.row);
+    if (m_done == m_rows.size()) {
+        m_running = false;
+        Q_EMIT finished();
+        return;
+    }
+    startNext();
+}

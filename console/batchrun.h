@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class BatchWorker;
+class ConsoleFrontEnd;
+class NameTable;
+struct ConsoleSettings;
+
+/// One row of a batch result list: the computer, "OK"/"NG" (empty until its worker ends) and
+/// the worker's status text.
+struct BatchResult
+{
+    QString host;
+    QString result;
+    QString status;
+};
+
+/// A batch run over many computers (StartBatch and the slot table): at most MaxControlCount
+/// workers at a time, each started in row order as soon as a slot is free; each worker writes
+/// its outcome into its row and frees its slot when it ends.
+class BatchRun : public QObject
+{
+    Q_OBJECT
+public:
+    BatchRun(const ConsoleSettings &settings, const NameTable &names, ConsoleFrontEnd &frontEnd,
+             int startDelayMs, QObject *parent = nullptr);
+    ~BatchRun() override;
+
+    /// Starts `code` (130, 140, 150, 500, 510, 520) for every host; `filePath` for the file
+    /// requests. False when a run is still going, the code is not a batch request, or
+    /// MaxControlCount is below 1 (nothing starts).
+    bool start(const QStringList &hosts, int code, const QString &filePath = {});
+
+    bool isRunning() const { return m_running; }
+    int code() const { return m_code; }
+    const QList<BatchResult> &rows() const { return m_rows; }
+    /// The slot table: per slot the 0-based row its worker handles, -1 when free.
+    const QList<int> &slotRows() const { return m_slots; }
+    int activeWorkers() const;
+    /// The most workers that were alive at the same time in this run.
+    int peakWorkers() const { return m_peakWorkers; }
+
+Q_SIGNALS:
+    /// A worker was created for `row` (the windows show a worker window for it).
+    void workerStarted(BatchWorker *worker);
+    /// A row got its result and status text.
+    void rowFinished(int row);
+    /// Every row has its result.
+    void finished();
+
+private:
+    void startNext();
+    void onWorkerFinished(BatchWorker *worker);
+
+    const ConsoleSettings &m_settings;
+    const NameTable &m_names;
+    ConsoleFrontEnd &m_frontEnd;
+    int m_startDelayMs;
+    int m_code = 0;
+    QString m_filePath;
+    QList<BatchResult> m_rows;
+    QList<int> m_slots;
+    int m_nextRow = 0;
+    int m_done = 0;
+    int m_peakWorkers = 0;
+    bool m_running = false;
+};
+
+/// The request codes of the batch runs.
+bool IsBatchRequest(int code);
+bool IsFileRequest(int code);
+
+/// The refusal of a distribution before it starts: the agent's own program may go out only with
+/// restart (510). Returns the warning text, or nullopt when the distribution may go.
+std::optional<QString> DistributionRefusal(int code, const QString &fileName);
+/// The agent's own program file name ("TarvoAgent" on Linux).
+QString AgentProgramFileName();
+/// The explanation of updating the agent (the "エージェントのVersion Upについて" box).
+QString AgentVersionUpText();

@@ -1,0 +1,302 @@
+#include "console/batchworker.h"
+
+#include "console/agentsession.h"
+#include "console/consolesettings.h"
+#include "console/frontend.h"
+#include "console/nametable.h"
+#include "net/baswsock.h"
+#include "net/protocol.h"
+
+#include <QFileInfo>
+#include <QtEndian>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString fileTime(const QDateTime &when)
+{
+    return when.toLocalTime().toString(u"yyyy/MM/dd HH:mm:ss"_s);
+}
+
+} // namespace
+
+BatchWorker::BatchWorker(const BatchJob &job, const ConsoleSettings &settings,
+                         const NameTable &names, ConsoleFrontEnd &frontEnd, int startDelayMs,
+                         QObject *parent)
+    : QObject(parent), m_job(job), m_settings(settings), m_names(names), m_frontEnd(frontEnd),
+      m_lblClient(u"処理待ち･･･"_s), m_lblClientResult(u"NG"_s)
+{
+    m_tmrStart.setSingleShot(true);
+    m_tmrStart.setInterval(startDelayMs);
+    connect(&m_tmrStart, &QTimer::timeout, this, &BatchWorker::run);
+    // The time-out counts from the worker's creation, the wait for the start included.
+    m_tmrTimeout.setSingleShot(true);
+    connect(&m_tmrTimeout, &QTimer::timeout, this, &BatchWorker::onTimeout);
+    if (m_settings.TimeoutMs > 0)
+        m_tmrTimeout.start(m_settings.TimeoutMs);
+}
+
+BatchWorker::~BatchWorker() = default;
+
+void BatchWorker::start()
+{
+    m_tmrStart.start();
+}
+
+QString BatchWorker::caption() const
+{
+    return ApplicationTitle() + u" - "_s + m_job.host;
+}
+
+QString BatchWorker::replyStatusText(int replyCode)
+{
+    switch (replyCode) {
+    case 131: return u"エージェント再起動！"_s;
+    case 132: return u"エージェントの再起動失敗！"_s;
+    case 141: return u"情報収集プログラム実行！"_s;
+    case 142: return u"情報収集プログラムの実行失敗！"_s;
+    case 151: return u"エージェント終了！"_s;
+    case 152: return u"エージェントの終了失敗！"_s;
+    case 501: return u"ファイル配信！"_s;
+    case 502: return u"ファイル配信失敗！"_s;
+    case 511: return u"ファイル配信＆再起動！"_s;
+    case 512: return u"ファイル配信＆再起動失敗！"_s;
+    case 521: return u"ファイル配信＆情報収集！"_s;
+    case 522: return u"ファイル配信＆情報収集失敗！"_s;
+    case 901: return u"接続切断！"_s;
+    default: return {};
+    }
+}
+
+void BatchWorker::run()
+{
+    if (!Protocol::findRequest(m_job.code) || m_job.code == Frame::EndSession)
+        return;
+    const Protocol::Request *request = Protocol::findRequest(m_job.code);
+    if (request->payload == Protocol::Payload::Text)
+        return; // 110 and 310 are not batch requests
+    connectAgent();
+}
+
+void BatchWorker::connectAgent()
+{
+    setStatus(u"接続中･･･"_s);
+    setProgress(10);
+    if (!m_tmrTimeout.isActive() && m_settings.TimeoutMs > 0)
+        m_tmrTimeout.start(m_settings.TimeoutMs);
+    m_session = new AgentSession(Frame::DefaultMaxBytes, this);
+    connect(m_session, &AgentSession::connected, this, &BatchWorker::onConnected);
+    connect(m_session, &AgentSession::connectFailed, this, &BatchWorker::onConnectFailed);
+    connect(m_session, &AgentSession::sent, this, &BatchWorker::onSent);
+    connect(m_session, &AgentSession::sendFailed, this,
+            [this](int, const QString &text) { onSendFailed(text); });
+    connect(m_session, &AgentSession::fileFailed, this, &BatchWorker::onFileFailed);
+    connect(m_session, &AgentSession::receiving, this, &BatchWorker::onReceiving);
+    connect(m_session, &AgentSession::replyReceived, this, &BatchWorker::onReply);
+    connect(m_session, &AgentSession::replyTooLarge, this, [this] {
+        setStatus(u"受信データが大きすぎます！"_s);
+        m_state = Failed;
+        closeSockets();
+        finish();
+    });
+    connect(m_session, &AgentSession::closedByAgent, this, &BatchWorker::onClosedByAgent);
+    connect(m_session, &AgentSession::receiveFailed, this, &BatchWorker::onReceiveFailed);
+    connect(m_session, &AgentSession::notificationFailed, this, [this] {
+        setStatus(u"データ受信エラーが発生しました！"_s);
+        onReceiveFailed();
+    });
+    QString errorText;
+    if (!m_session->create(errorText)) {
+        Q_EMIT socketStatus(u"ソケットを生成できませんでした！"_s);
+        closeSockets();
+        finish();
+        return;
+    }
+    Q_EMIT socketStatus(u"ソケットが生成されました！"_s);
+    m_state = Connecting;
+    m_session->connectTo(m_names.resolve(m_job.host), m_settings.Port);
+    Q_EMIT socketStatus(u"接続しています･･･"_s);
+}
+
+void BatchWorker::onConnected()
+{
+    m_state = Idle;
+    Q_EMIT socketStatus(u"接続しました！"_s);
+    setStatus(u"接続完了！"_s);
+    if (IsFileRequest())
+        sendFileRequest();
+    else
+        sendTextRequest();
+}
+
+void BatchWorker::onConnectFailed()
+{
+    m_state = Failed;
+    Q_EMIT socketStatus(u"接続できませんでした！"_s);
+    closeSockets();
+    finish();
+}
+
+bool BatchWorker::IsFileRequest() const
+{
+    const Protocol::Request *request = Protocol::findRequest(m_job.code);
+    return request && request->payload == Protocol::Payload::File;
+}
+
+void BatchWorker::sendTextRequest()
+{
+    setProgress(20);
+    m_tmrTimeout.stop();
+    m_session->send(Frame::encode(QString(QString::number(m_job.code) + u";nnnn;\r\n"_s)));
+    setStatus(u"コマンド送信中･･･ ("_s + QString::number(m_job.code) + u')');
+    setProgress(30);
+}
+
+void BatchWorker::sendFileRequest()
+{
+    const QFileInfo info(m_job.filePath);
+    QFile probe(m_job.filePath);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        onFileFailed();
+        return;
+    }
+    probe.close();
+    const QDateTime created = info.birthTime().isValid() ? info.birthTime() : info.lastModified();
+    Frame::FileHeader header{m_job.fileName.trimmed(), fileTime(created),
+                             fileTime(info.lastModified()), fileTime(info.lastRead())};
+    QByteArray head = Frame::build(m_job.code, Frame::encodeFilePayload(header, {}));
+    const quint64 total = quint64(head.size()) + quint64(info.size());
+    if (total > 0xFFFFFFFFu) {
+        // The length field cannot describe the frame: refuse rather than send a wrong one.
+        onFileFailed();
+        return;
+    }
+    qToLittleEndian(quint32(total), head.data() + 4);
+    // A stalled transfer must not hold its slot for ever: the time-out runs while sending and
+    // restarts whenever a chunk has gone.
+    if (m_settings.TimeoutMs > 0)
+        m_tmrTimeout.start(m_settings.TimeoutMs);
+    connect(m_session, &AgentSession::chunkSent, this, [this] {
+        if (m_settings.TimeoutMs > 0)
+            m_tmrTimeout.start(m_settings.TimeoutMs);
+    });
+    m_session->sendWithFile(std::move(head), m_job.filePath, info.size());
+    setStatus(u"コマンド送信中･･･ ("_s + QString::number(m_job.code) + u')');
+}
+
+void BatchWorker::onFileFailed()
+{
+    ShowWarning(m_frontEnd, u"ファイル情報の取得に失敗しました！"_s);
+    closeSockets();
+    finish();
+}
+
+void BatchWorker::onSent()
+{
+    const bool text = !IsFileRequest();
+    setStatus(u"コマンド送信完了！ ("_s + QString::number(m_job.code) + u')');
+    if (text)
+        setProgress(40);
+    m_state = WaitingForReply;
+    m_session->startReading();
+    setStatus(u"データ受信待ち･･･"_s);
+    if (text)
+        setProgress(50);
+    if (m_settings.TimeoutMs > 0)
+        m_tmrTimeout.start(m_settings.TimeoutMs);
+}
+
+void BatchWorker::onSendFailed(const QString &errorText)
+{
+    Q_EMIT socketStatus(errorText);
+    closeSockets();
+    finish();
+}
+
+void BatchWorker::onReceiving()
+{
+    if (m_settings.TimeoutMs > 0)
+        m_tmrTimeout.start(m_settings.TimeoutMs);
+    setStatus(u"データ受信中･･･"_s);
+    setProgress(60);
+}
+
+void BatchWorker::onReply(const Frame::Message &message)
+{
+    onReceiving();
+    const int endReply = Protocol::successReply(Frame::EndSession);
+    if (!Protocol::answers(message.code, m_job.code) && message.code != endReply) {
+        // Not an answer to this request: the worker waits on, until its time-out.
+        m_session->startReading();
+        return;
+    }
+    setStatus(u"データ受信完了!"_s);
+    setProgress(70);
+    m_state = message.code == endReply ? ClosedByAgent : Idle;
+    setStatus(replyStatusText(message.code));
+    setProgress(80);
+    if (Protocol::consoleSendsEndAfter(message.code))
+        m_session->send(Frame::encode(QString(QString::number(Frame::EndSession) + u";nnnn;\r\n"_s)));
+    closeSockets();
+    setProgress(100);
+    const Protocol::Reply *reply = Protocol::findReply(message.code);
+    if (reply->success)
+        m_lblClientResult = u"OK"_s;
+    finish();
+}
+
+void BatchWorker::onClosedByAgent(int wsaError)
+{
+    setStatus(wsaError == basWSock::WsaEConnReset ? u"接続が切れました！"_s
+                                                   : u"切断されています！"_s);
+    m_state = ClosedByAgent;
+    closeSockets();
+    finish();
+}
+
+void BatchWorker::onReceiveFailed()
+{
+    m_state = Failed;
+    closeSockets();
+    finish();
+}
+
+void BatchWorker::onTimeout()
+{
+    if (m_finished)
+        return;
+    setStatus(u"タイムアウト！"_s);
+    closeSockets();
+    finish();
+}
+
+void BatchWorker::closeSockets()
+{
+    m_tmrTimeout.stop();
+    m_tmrStart.stop();
+    Q_EMIT socketStatus(u"ソケットをクローズしています･･･"_s);
+    if (m_session)
+        m_session->close();
+    Q_EMIT socketStatus(u"ソケットのクローズが完了しました！"_s);
+}
+
+void BatchWorker::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    Q_EMIT finished(this);
+}
+
+void BatchWorker::setStatus(const QString &text)
+{
+    m_lblClient = text;
+    Q_EMIT statusTextChanged(text);
+}
+
+void BatchWorker::setProgress(int value)
+{
+    m_progress = value;
+    Q_EMIT progressChanged(value);
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "net/frame.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class AgentSession;
+class ConsoleFrontEnd;
+class NameTable;
+struct ConsoleSettings;
+
+/// What a batch run hands to one worker.
+struct BatchJob
+{
+    QString host;     // name or dotted address, as the result row shows it
+    int code = 0;     // 130, 140, 150, 500, 510 or 520
+    QString filePath; // file requests: the file to distribute
+    QString fileName; // file requests: the name the agent stores it under
+    int row = 0;      // 0-based row of the result list
+    int slot = 0;     // 1-based slot of the slot table
+};
+
+/// One batch worker (the worker window's logic): connects to one agent, sends one request (a
+/// file request streams the file from disk), waits for the reply, and ends with "OK" or "NG"
+/// and a status text. Its time-out counts from its creation. finished() is emitted once, on
+/// every path, after the sockets are closed.
+class BatchWorker : public QObject
+{
+    Q_OBJECT
+public:
+    enum State : qint16 {
+        Idle = 10, ClosedByAgent = 30, Connecting = 110, WaitingForReply = 220, Failed = 1000,
+    };
+    Q_ENUM(State)
+
+    /// The windows start after one second; the command line at once (`startDelayMs` 0).
+    BatchWorker(const BatchJob &job, const ConsoleSettings &settings, const NameTable &names,
+                ConsoleFrontEnd &frontEnd, int startDelayMs, QObject *parent = nullptr);
+    ~BatchWorker() override;
+
+    /// Arms the start timer (StartBatch enables tmrStart).
+    void start();
+
+    const BatchJob &job() const { return m_job; }
+    State state() const { return m_state; }
+    /// lblClient: the status text that goes into the result row.
+    const QString &statusText() const { return m_lblClient; }
+    /// lblClientResult: "OK" or "NG".
+    const QString &result() const { return m_lblClientResult; }
+    int progress() const { return m_progress; }
+    /// The caption of the worker window: title + " - " + host.
+    QString caption() const;
+    bool isFinished() const { return m_finished; }
+
+    /// The status text a reply code leaves in the row; "" for a code the worker does not
+    /// handle.
+    static QString replyStatusText(int replyCode);
+
+Q_SIGNALS:
+    void statusTextChanged(const QString &text);
+    void progressChanged(int value);
+    /// Socket messages of the worker's own status bar.
+    void socketStatus(const QString &text);
+    void finished(BatchWorker *worker);
+
+private:
+    void run();
+    bool IsFileRequest() const;
+    void connectAgent();
+    void onConnected();
+    void onConnectFailed();
+    void sendTextRequest();
+    void sendFileRequest();
+    void onSent();
+    void onSendFailed(const QString &errorText);
+    void onFileFailed();
+    void onReceiving();
+    void onReply(const Frame::Message &message);
+    void onClosedByAgent(int wsaError);
+    void onReceiveFailed();
+    void onTimeout();
+    void closeSockets();
+    void finish();
+    void setStatus(const QString &text);
+    void setProgress(int value);
+
+    BatchJob m_job;
+    const ConsoleSettings &m_settings;
+    const NameTable &m_names;
+    ConsoleFrontEnd &m_frontEnd;
+    AgentSession *m_session = nullptr;
+    QTimer m_tmrStart;
+    QTimer m_tmrTimeout;
+    State m_state = Idle;
+    QString m_lblClient;
+    QString m_lblClientResult;
+    int m_progress = 0;
+    bool m_finished = false;
+};

@@ -1,0 +1,308 @@
+#include "console/cli/consolecli.h"
+
+#include "common/programfolder.h"
+#include "console/agentconnection.h"
+#include "console/batchrun.h"
+#include "console/cli/stderrfrontend.h"
+#include "console/consolesettings.h"
+#include "console/nametable.h"
+#include "console/parametermodel.h"
+#include "console/resultcsv.h"
+#include "net/frame.h"
+#include "net/protocol.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct CommandSpec
+{
+    const char16_t *name;
+    int code;
+    int minArguments; // after the command word
+    bool batch;
+};
+
+const CommandSpec Commands[] = {
+    {u"params", Frame::GetParameters, 1, false},
+    {u"set", Frame::UpdateParameters, 4, false},
+    {u"restart", Frame::RestartAgent, 1, true},
+    {u"collect", Frame::RunCollector, 1, true},
+    {u"terminate", Frame::TerminateAgent, 1, true},
+    {u"files", Frame::GetFileInfo, 1, false},
+    {u"show", Frame::GetDataFile, 2, false},
+    {u"log", Frame::GetStatusLog, 1, false},
+    {u"distribute", Frame::DistributeFile, 2, true},
+    {u"distribute-restart", Frame::DistributeAndRestart, 2, true},
+    {u"distribute-collect", Frame::DistributeAndCollect, 2, true},
+};
+
+const CommandSpec *findCommand(const QString &name)
+{
+    for (const CommandSpec &spec : Commands) {
+        if (name == QStringView(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+/// One run of the command line: settings, targets and the core objects.
+class CliRun
+{
+public:
+    CliRun(const CliOptions &options, std::FILE *out, std::FILE *err)
+        : m_options(options), m_out(out), m_err(err), m_frontEnd(err)
+    {
+    }
+
+    int run();
+
+private:
+    bool loadSettings();
+    bool targets(const QStringList &arguments, QStringList &hosts);
+    int runSingle(const CommandSpec &spec);
+    int runBatch(const CommandSpec &spec);
+    void printReply(int code, const QString &body);
+    int usage(const QString &error);
+
+    const CliOptions &m_options;
+    std::FILE *m_out;
+    std::FILE *m_err;
+    StderrFrontEnd m_frontEnd;
+    ConsoleSettings m_settings;
+    NetworkInventory m_inventory;
+    NameTable m_names;
+};
+
+int CliRun::usage(const QString &error)
+{
+    write(m_err, error + u'\n' + CliUsage());
+    return CliExit::Usage;
+}
+
+bool CliRun::loadSettings()
+{
+    const QString folder = m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder;
+    m_settings = LoadConsoleSettings(folder);
+    if (m_options.port)
+        m_settings.Port = *m_options.port;
+    if (m_options.timeout)
+        m_settings.Timeout = *m_options.timeout;
+    if (m_options.maxControl)
+        m_settings.MaxControl = *m_options.maxControl;
+    ComputeConsoleSettingsNumbers(m_settings);
+    if (const auto problem = CheckConsoleSettings(m_settings)) {
+        write(m_err, m_settings.IniFilePath + u": "_s + *problem + u'\n');
+        return false;
+    }
+    m_inventory = NetworkInventory::load(
+        QDir(folder).filePath(QString::fromUtf16(NetworkInventory::FileName)));
+    m_inventory.fill(m_names);
+    return true;
+}
+
+bool CliRun::targets(const QStringList &arguments, QStringList &hosts)
+{
+    QString error;
+    if (!ExpandTargets(arguments, m_inventory, hosts, error)) {
+        write(m_err, error + u'\n');
+        return false;
+    }
+    return true;
+}
+
+int CliRun::run()
+{
+    const CommandSpec *spec = findCommand(m_options.command);
+    if (!spec)
+        return usage(u"unknown command: "_s + m_options.command);
+    if (m_options.arguments.size() < spec->minArguments
+        || (spec->code == Frame::UpdateParameters && (m_options.arguments.size() - 1) % 3 != 0)
+        || (!spec->batch && spec->code != Frame::UpdateParameters
+            && m_options.arguments.size() != spec->minArguments))
+        return usage(u"wrong arguments for "_s + m_options.command);
+    if (!loadSettings())
+        return CliExit::Usage;
+    return spec->batch ? runBatch(*spec) : runSingle(*spec);
+}
+
+int CliRun::runSingle(const CommandSpec &spec)
+{
+    QStringList hosts;
+    if (!targets({m_options.arguments.first()}, hosts))
+        return CliExit::Usage;
+    if (hosts.size() != 1)
+        return usage(u"one computer expected, the group gives "_s + QString::number(hosts.size()));
+    QString data;
+    if (spec.code == Frame::GetDataFile) {
+        data = m_options.arguments[1].trimmed();
+    } else if (spec.code == Frame::UpdateParameters) {
+        QList<ParameterRow> rows;
+        for (qsizetype i = 1; i + 2 < m_options.arguments.size(); i += 3) {
+            rows.append({u" "_s, u'[' + m_options.arguments[i] + u']', QString()});
+            rows.append({u"X"_s, m_options.arguments[i + 1].trimmed(),
+                         m_options.arguments[i + 2].trimmed()});
+        }
+        data = ParameterUpdateData(rows);
+    }
+    AgentConnection connection(m_settings, m_names, m_frontEnd);
+    if (!connection.InitSockets())
+        return CliExit::Failed;
+    int replyCode = 0;
+    QEventLoop loop;
+    QObject::connect(&connection, &AgentConnection::commandFinished, &loop,
+                     [&](int, int reply) { replyCode = reply; loop.quit(); });
+    if (!connection.SendCommand(hosts.first(), spec.code, data))
+        return CliExit::Failed;
+    loop.exec(); // the connection's time-out bounds the wait
+    const Protocol::Reply *reply = Protocol::findReply(replyCode);
+    if (!reply || !reply->success)
+        return CliExit::Failed;
+    printReply(replyCode, connection.ReplyBody());
+    return CliExit::Ok;
+}
+
+void CliRun::printReply(int code, const QString &body)
+{
+    QString text;
+    if (code == 101) {
+        for (const ParameterRow &row : ParseParameters(body))
+            text += (row.isSection() ? row.key : row.key + u'=' + row.value) + u'\n';
+    } else if (code == 301) {
+        for (const FileRow &row : ParseFileList(body))
+            text += row.fields().join(u'\t') + u'\n';
+    } else if (code == 311 || code == 401) {
+        text = body;
+        text.replace(u"\r\n"_s, u"\n"_s);
+    }
+    write(m_out, text);
+}
+
+int CliRun::runBatch(const CommandSpec &spec)
+{
+    const bool file = IsFileRequest(spec.code);
+    const QString filePath = file ? QFileInfo(m_options.arguments.first()).absoluteFilePath()
+                                  : QString();
+    QStringList hosts;
+    if (!targets(m_options.arguments.mid(file ? 1 : 0), hosts))
+        return CliExit::Usage;
+    if (hosts.isEmpty())
+        return usage(u"no computer to run on"_s);
+    if (file) {
+        if (const auto refusal = DistributionRefusal(spec.code, QFileInfo(filePath).fileName())) {
+            m_frontEnd.showMessage(ConsoleFrontEnd::Icon::Exclamation, *refusal);
+            return CliExit::Failed;
+        }
+    }
+    // The command line starts its workers at once; the windows wait a second.
+    BatchRun batch(m_settings, m_names, m_frontEnd, 0);
+    QEventLoop loop;
+    QObject::connect(&batch, &BatchRun::rowFinished, &batch, [&](int row) {
+        if (m_options.csv)
+            return;
+        const BatchResult &result = batch.rows().at(row);
+        write(m_out, result.host + u'\t' + result.result + u'\t' + result.status + u'\n');
+    });
+    QObject::connect(&batch, &BatchRun::finished, &loop, &QEventLoop::quit);
+    if (!batch.start(hosts, spec.code, filePath))
+        return CliExit::Usage;
+    if (batch.isRunning())
+        loop.exec(); // every worker ends by its reply, an error or its time-out
+    int ok = 0;
+    QList<QStringList> csvRows;
+    for (const BatchResult &row : batch.rows()) {
+        ok += row.result == u"OK";
+        csvRows.append({row.host, row.result, row.status});
+    }
+    if (m_options.csv) {
+        const QStringList headers = file ? Func5ResultHeaders() : Func2ResultHeaders();
+        write(m_out, ResultListCsvText(headers, csvRows).replace(u"\r\n"_s, u"\n"_s));
+    }
+    const qsizetype ng = batch.rows().size() - ok;
+    write(m_err, QString::number(batch.rows().size()) + u" computers: "_s + QString::number(ok)
+                     + u" OK, "_s + QString::number(ng) + u" NG\n"_s);
+    return ng == 0 ? CliExit::Ok : CliExit::Failed;
+}
+
+} // namespace
+
+bool HasCliCommand(const QStringList &arguments)
+{
+    QString error;
+    const auto options = ParseCliArguments(arguments, error);
+    return !options || !options->command.isEmpty();
+}
+
+std::optional<CliOptions> ParseCliArguments(const QStringList &arguments, QString &error)
+{
+    CliOptions options;
+    qsizetype i = 0;
+    auto value = [&](std::optional<QString> &target) {
+        if (i + 1 >= arguments.size()) {
+            error = arguments[i] + u" needs a value"_s;
+            return false;
+        }
+        target = arguments[++i];
+        return true;
+    };
+    for (; i < arguments.size() && arguments[i].startsWith(u"--"_s); ++i) {
+        const QString &option = arguments[i];
+        std::optional<QString> folder;
+        if (option == u"--csv") {
+            options.csv = true;
+        } else if (option == u"--folder") {
+            if (!value(folder))
+                return std::nullopt;
+            options.folder = *folder;
+        } else if (option == u"--port") {
+            if (!value(options.port))
+                return std::nullopt;
+        } else if (option == u"--timeout") {
+            if (!value(options.timeout))
+                return std::nullopt;
+        } else if (option == u"--max-control") {
+            if (!value(options.maxControl))
+                return std::nullopt;
+        } else {
+            error = u"unknown option: "_s + option;
+            return std::nullopt;
+        }
+    }
+    if (i < arguments.size()) {
+        options.command = arguments[i];
+        options.arguments = arguments.mid(i + 1);
+    }
+    return options;
+}
+
+QString CliUsage()
+{
+    return u"usage: TarvoControl [--folder DIR] [--port N] [--timeout S] [--max-control N] [--csv]"
+           " COMMAND ...\n"
+           "  params HOST                         the agent's settings\n"
+           "  set HOST SECTION KEY VALUE [...]    change settings\n"
+           "  restart|collect|terminate HOST...   restart, run the collector, end the agent\n"
+           "  files HOST                          the files of the agent's folder\n"
+           "  show HOST FILE                      one file of the agent's folder\n"
+           "  log HOST                            the agent's status log\n"
+           "  distribute|distribute-restart|distribute-collect FILE HOST...\n"
+           "                                      send a file (then restart / run the collector)\n"
+           "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s;
+}
+
+int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
+{
+    CliRun run(options, out, err);
+    return run.run();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+/// Addresses of computers that a provider knows (the inventory file, the database, a scan). The
+/// connections consult it when the system resolver does not know a name.
+class NameTable
+{
+public:
+    /// Remembers `address` for `name` (names compare without regard to case). An empty address
+    /// is ignored.
+    void add(const QString &name, const QString &address);
+    /// The known address of `name`; "" when none.
+    QString address(const QString &name) const;
+    /// What to connect to: `host` itself when it is a dotted address or the resolver knows it,
+    /// else the known address, else `host` (the connection then fails as for any unknown name).
+    QString resolve(const QString &host) const;
+    bool isEmpty() const { return m_addresses.isEmpty(); }
+
+private:
+    QHash<QString, QString> m_addresses; // key: name in lower case
+};
+
+/// The inventory file TarvoNetwork.ini of the console folder: a section per group, a key per
+/// computer, the value an optional address. The section `Scan` holds scan ranges, not a group.
+class NetworkInventory
+{
+public:
+    struct Computer
+    {
+        QString name;
+        QString address; // "" when the file gives none
+    };
+    struct Group
+    {
+        QString name;
+        QList<Computer> computers;
+    };
+
+    static constexpr char16_t FileName[] = u"TarvoNetwork.ini";
+    static constexpr char16_t ScanSection[] = u"Scan";
+
+    /// Reads the file; a missing file is an empty inventory.
+    static NetworkInventory load(const QString &path);
+
+    const QList<Group> &groups() const { return m_groups; }
+    /// The group named `name` (case-insensitive); nullptr when there is none.
+    const Group *group(const QString &name) const;
+    /// The scan ranges (section Scan, key Ranges): CIDR texts.
+    const QStringList &scanRanges() const { return m_scanRanges; }
+    /// Puts every known address into `table`.
+    void fill(NameTable &table) const;
+
+private:
+    QList<Group> m_groups;
+    QStringList m_scanRanges;
+};
+
+/// Expands target arguments: a name or dotted address stays as it is; "@GROUP" becomes the
+/// computers of that inventory group in file order. Duplicates after the first are dropped.
+/// Returns false with `error` set for an unknown group.
+bool ExpandTargets(const QStringList &arguments, const NetworkInventory &inventory,
+                   QStringList &hosts, QString &error);
