@@ -42,7 +42,7 @@ bool isPlainIdentifier(const QString &name)
 
 DatabaseOutcome listColumns(const SqlSettings &settings, QStringList *columns, bool all)
 {
-    Database db;
+    Database db(settings.baseFolder);
     if (!db.open(settings.connectionString()))
         return failure(db);
     const auto names = db.columns(settings.table);
@@ -97,7 +97,7 @@ DatabaseOutcome edit(const SqlSettings &settings, Edit edit, const QString &type
             return {false, {}};
         }
     }
-    Database db;
+    Database db(settings.baseFolder);
     if (!db.open(settings.connectionString()))
         return failure(db);
     for (const QString &statement : statements(edit, settings.table, field, old)) {

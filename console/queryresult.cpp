@@ -36,7 +36,7 @@ bool QueryResult::ensureOpen(DatabaseOutcome *outcome)
 {
     if (m_db && m_db->isOpen())
         return true;
-    m_db = std::make_unique<Database>();
+    m_db = std::make_unique<Database>(m_settings.baseFolder);
     if (m_db->open(m_settings.connectionString()))
         return true;
     *outcome = failure(*m_db);

@@ -11,6 +11,7 @@ struct SqlSettings
     QString table;      // SqlTable
     QString userId;     // SqlUserid
     QString password;   // SqlPassword
+    QString baseFolder; // anchors a relative SQLite file; empty: the program folder
 
     /// SqlConnection;User ID=...;Password=..., as every database page connects.
     QString connectionString() const { return buildConnectionString(connection, userId, password); }
