@@ -4,6 +4,7 @@
 #include "tests/db/mariadbserver.h"
 
 #include "console/definitionlist.h"
+#include "console/frontend.h"
 #include "console/ui/frmdatabase.h"
 #include "console/ui/pagedialogs.h"
 #include "db/database.h"
@@ -107,7 +108,14 @@ void benchQuery(const char *name, const SqlSettings &settings, const QString &fo
 {
     if (!fillTable(settings, settings.connection.contains(u"MariaDB"_s)))
         return;
-    PageDialogs &dialogs = PageDialogs::standard();
+    struct Silent : ConsoleFrontEnd
+    {
+        void showStatus(const QString &) override {}
+        void showMessage(Icon, const QString &text) override { std::printf("  %s\n", qPrintable(text)); }
+        void setBusy(bool) override {}
+        QString chooseFile(const QString &, const QString &, const QString &, bool) override { return {}; }
+    } frontEnd;
+    PageDialogs dialogs(frontEnd);
     QList<double> firstRows, saves;
     qint64 records = 0;
     for (int round = 0; round < Rounds; ++round) {

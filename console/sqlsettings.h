@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/consolesettings.h"
 #include "db/connectionstring.h"
 
 #include <QString>
@@ -16,3 +17,9 @@ struct SqlSettings
     /// SqlConnection;User ID=...;Password=..., as every database page connects.
     QString connectionString() const { return buildConnectionString(connection, userId, password); }
 };
+
+/// The database settings of the console's settings; a relative SQLite file lies in `folder`.
+inline SqlSettings sqlSettingsOf(const ConsoleSettings &settings, const QString &folder = QString())
+{
+    return {settings.SqlConnection, settings.SqlTable, settings.SqlUserid, settings.SqlPassword, folder};
+}

@@ -25,8 +25,7 @@ public:
         : m_options(options), m_args(options.arguments), m_out(out), m_err(err)
     {
         const QString folder = options.folder.isEmpty() ? ProgramFolder::path() : options.folder;
-        const ConsoleSettings console = LoadConsoleSettings(folder);
-        m_settings = {console.SqlConnection, console.SqlTable, console.SqlUserid, console.SqlPassword, folder};
+        m_settings = sqlSettingsOf(LoadConsoleSettings(folder), folder);
     }
 
     int run()

@@ -35,33 +35,33 @@ void frmDatabase::refresh()
 {
     DatabaseOutcome outcome;
     {
-        BusyPointer busy;
+        BusyPointer busy(m_dialogs);
         outcome = m_result.run();
     }
     // Sized by the rows fetched so far: the grid fetches the rest only when they are scrolled to.
     ui->dgdData->resizeColumnsToContents();
     // A refused statement: the database's own words, and the grid stays empty.
     for (const QString &error : std::as_const(outcome.errors))
-        m_dialogs.message(this, error);
+        m_dialogs.message(error);
 }
 
 void frmDatabase::saveCsv()
 {
-    const QString path = m_dialogs.saveFile(this, u"CSVファイルに保存"_s,
-                                            u"CSVﾌｧｲﾙ (*.csv);;すべてのﾌｧｲﾙ (*)"_s);
+    const QString path = m_dialogs.saveFile(u"CSVファイルに保存"_s,
+                                            u"CSVﾌｧｲﾙ (*.csv)|*.csv|すべてのﾌｧｲﾙ (*.*)|*.*"_s);
     if (path.isEmpty())
         return;
     CsvSaveResult saved;
     {
-        BusyPointer busy;
+        BusyPointer busy(m_dialogs);
         saved = m_result.save(path);
     }
     if (!saved.ok) {
-        m_dialogs.message(this, saved.error);
+        m_dialogs.message(saved.error);
         return;
     }
     // Characters the file's code page cannot hold became "?": say so rather than change data quietly.
     if (saved.unrepresentable > 0)
-        m_dialogs.message(this, QString::number(saved.unrepresentable)
+        m_dialogs.message(QString::number(saved.unrepresentable)
                                     + u" 件の値にShift-JISで表せない文字があり、「?」で保存しました。"_s, true);
 }

@@ -54,7 +54,7 @@ void frmTiming::acceptChoice()
     choice.weekTime = ui->txtWeekTime->text();
     choice.dayTime = ui->txtDayTime->text();
     if (const auto refusal = choice.accept(&m_timer)) {
-        m_dialogs.message(this, refusal->message);
+        m_dialogs.message(refusal->message);
         focusControl(this, refusal->control);
         return;
     }

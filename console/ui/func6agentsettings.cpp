@@ -46,8 +46,8 @@ Func6AgentSettings::~Func6AgentSettings() = default;
 
 void Func6AgentSettings::chooseFile()
 {
-    const QString path = m_dialogs.openFile(this, u"TarvoAgent.iniファイルを開く..."_s,
-                                            u"TarvoAgent.iniﾌｧｲﾙ (TarvoAgent.ini)"_s);
+    const QString path = m_dialogs.openFile(u"TarvoAgent.iniファイルを開く..."_s,
+                                            u"TarvoAgent.iniﾌｧｲﾙ (TarvoAgent.ini)|TarvoAgent.ini"_s);
     if (!path.isEmpty())
         openFile(path);
 }
@@ -113,13 +113,13 @@ void Func6AgentSettings::apply()
 {
     const AgentSettingsValues current = values();
     if (const auto refusal = AgentSettingsPage::check(current)) {
-        m_dialogs.message(this, refusal->message);
+        m_dialogs.message(refusal->message);
         focusControl(this, refusal->control);
         return;
     }
     QString error;
     if (!AgentSettingsPage::save(m_path, current, &error))
-        m_dialogs.message(this, error);
+        m_dialogs.message(error);
 }
 
 void Func6AgentSettings::editTiming()

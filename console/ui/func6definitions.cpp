@@ -39,8 +39,8 @@ Func6Definitions::~Func6Definitions() = default;
 
 void Func6Definitions::chooseFile()
 {
-    const QString path = m_dialogs.openFile(this, u"TarvoInfo.datファイルを開く..."_s,
-                                            u"TarvoInfo.datﾌｧｲﾙ (TarvoInfo.dat)"_s);
+    const QString path = m_dialogs.openFile(u"TarvoInfo.datファイルを開く..."_s,
+                                            u"TarvoInfo.datﾌｧｲﾙ (TarvoInfo.dat)|TarvoInfo.dat"_s);
     if (!path.isEmpty())
         openFile(path);
 }
@@ -83,12 +83,12 @@ void Func6Definitions::runEdit(DefinitionList::Edit edit)
 {
     QString error;
     if (const auto refusal = m_list.edit(edit, fields(), &error)) {
-        m_dialogs.message(this, refusal->message);
+        m_dialogs.message(refusal->message);
         focusControl(this, refusal->control);
         return;
     }
     if (!error.isEmpty())
-        m_dialogs.message(this, error);
+        m_dialogs.message(error);
     fillList();
     showFields({});
     showButtons();

@@ -54,7 +54,7 @@ bool Func6Fields::listColumns()
     QStringList columns;
     DatabaseOutcome outcome;
     {
-        BusyPointer busy;
+        BusyPointer busy(m_dialogs);
         outcome = FieldCheck::listColumns(m_settings(), &columns);
     }
     if (!outcome.ok) {
@@ -81,12 +81,12 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
     std::optional<PageRefusal> refusal;
     DatabaseOutcome outcome;
     {
-        BusyPointer busy;
+        BusyPointer busy(m_dialogs);
         outcome = FieldCheck::edit(m_settings(), edit, ui->txtFunc6Field->text(),
                                    selected ? selected->text(0) : QString(), &refusal);
     }
     if (refusal) {
-        m_dialogs.message(this, refusal->message);
+        m_dialogs.message(refusal->message);
         focusControl(this, refusal->control);
         return;
     }
@@ -101,13 +101,13 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
 void Func6Fields::checkConsistency()
 {
     const PageMessage result = FieldCheck::consistencyCheck(m_definitions.rows(), fieldRows());
-    m_dialogs.message(this, result.text, result.notice);
+    m_dialogs.message(result.text, result.notice);
 }
 
 void Func6Fields::showErrors(const DatabaseOutcome &outcome)
 {
     for (const QString &error : outcome.errors)
-        m_dialogs.message(this, error);
+        m_dialogs.message(error);
 }
 
 QStringList Func6Fields::fieldRows() const

@@ -37,11 +37,11 @@ void Func7Page::connectDatabase()
 {
     DatabaseOutcome outcome;
     {
-        BusyPointer busy;
+        BusyPointer busy(m_dialogs);
         outcome = m_page.connect(m_settings());
     }
     for (const QString &error : std::as_const(outcome.errors))
-        m_dialogs.message(this, error);
+        m_dialogs.message(error);
     if (!outcome.ok)
         return;
     const QSignalBlocker quiet(ui->lvwFunc7Field);

@@ -1,36 +1,38 @@
 #include "console/ui/pagedialogs.h"
 
 #include "common/programfolder.h"
+#include "console/frontend.h"
 
-#include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QTabWidget>
 
 using namespace Qt::StringLiterals;
 
-void PageDialogs::message(QWidget *parent, const QString &text, bool notice)
+PageDialogs::PageDialogs(ConsoleFrontEnd &frontEnd, QString programFolder)
+    : m_frontEnd(frontEnd)
+    , m_folder(programFolder.isEmpty() ? ProgramFolder::path() : std::move(programFolder))
 {
-    QMessageBox box(notice ? QMessageBox::Information : QMessageBox::Warning, title(), text,
-                    QMessageBox::Ok, parent);
-    box.exec();
 }
 
-QString PageDialogs::openFile(QWidget *parent, const QString &caption, const QString &filter)
+void PageDialogs::message(const QString &text, bool notice)
 {
-    QFileDialog dialog(parent, caption, ProgramFolder::path(), filter);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    m_frontEnd.showMessage(notice ? ConsoleFrontEnd::Icon::Information : ConsoleFrontEnd::Icon::Exclamation,
+                           text);
 }
 
-QString PageDialogs::saveFile(QWidget *parent, const QString &caption, const QString &filter)
+QString PageDialogs::openFile(const QString &caption, const QString &filter)
 {
-    // Qt's save dialog asks before overwriting an existing file.
-    return QFileDialog::getSaveFileName(parent, caption, ProgramFolder::path(), filter);
+    return m_frontEnd.chooseFile(caption, m_folder, filter, false);
+}
+
+QString PageDialogs::saveFile(const QString &caption, const QString &filter)
+{
+    return m_frontEnd.chooseFile(caption, m_folder, filter, true);
+}
+
+void PageDialogs::setBusy(bool busy)
+{
+    m_frontEnd.setBusy(busy);
 }
 
 int PageDialogs::runModal(QDialog *dialog)
@@ -38,25 +40,9 @@ int PageDialogs::runModal(QDialog *dialog)
     return dialog->exec();
 }
 
-PageDialogs &PageDialogs::standard()
-{
-    static PageDialogs dialogs;
-    return dialogs;
-}
-
 QString PageDialogs::title()
 {
-    return u"TarvoControl"_s;
-}
-
-BusyPointer::BusyPointer()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-BusyPointer::~BusyPointer()
-{
-    QApplication::restoreOverrideCursor();
+    return ApplicationTitle();
 }
 
 void focusControl(QWidget *root, const QString &name)
@@ -64,8 +50,10 @@ void focusControl(QWidget *root, const QString &name)
     QWidget *control = root->findChild<QWidget *>(name);
     if (!control)
         return;
+    // A tab page's parent is the tab widget's stack; the tab widget is one further up.
     for (QWidget *up = control->parentWidget(); up && up != root; up = up->parentWidget()) {
-        if (auto *tabs = qobject_cast<QTabWidget *>(up->parentWidget() ? up->parentWidget()->parentWidget() : nullptr);
+        QWidget *stack = up->parentWidget();
+        if (auto *tabs = qobject_cast<QTabWidget *>(stack ? stack->parentWidget() : nullptr);
             tabs && tabs->indexOf(up) >= 0)
             tabs->setCurrentWidget(up);
     }

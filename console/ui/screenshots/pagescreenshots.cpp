@@ -9,6 +9,7 @@
 #include "console/ui/func7page.h"
 #include "console/ui/pagedialogs.h"
 
+#include "console/frontend.h"
 #include "db/database.h"
 
 #include <QAbstractButton>
@@ -28,13 +29,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 /// Says everything on standard error instead of a box nobody can press.
-class QuietDialogs : public PageDialogs
+class QuietFrontEnd : public ConsoleFrontEnd
 {
 public:
-    void message(QWidget *, const QString &text, bool) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
+    void showStatus(const QString &) override {}
+    void showMessage(Icon, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void setBusy(bool) override {}
+    QString chooseFile(const QString &, const QString &, const QString &, bool) override { return {}; }
 };
 
 bool createDemoDatabase(const QString &schemaFile, const SqlSettings &settings)
@@ -102,7 +103,8 @@ int main(int argc, char *argv[])
     if (!createDemoDatabase(source.filePath(u"packaging/schema-sqlite.sql"_s), settings))
         return 1;
 
-    QuietDialogs dialogs;
+    QuietFrontEnd frontEnd;
+    PageDialogs dialogs(frontEnd);
     bool ok = true;
     Func6Page page6(dialogs, [settings] { return settings; });
     page6.resize(1180, 720);

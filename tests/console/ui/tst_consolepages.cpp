@@ -10,6 +10,7 @@
 #include "console/ui/pagedialogs.h"
 
 #include "common/codepage.h"
+#include "console/frontend.h"
 #include "db/database.h"
 
 #include <QCheckBox>
@@ -31,19 +32,33 @@ using namespace Qt::StringLiterals;
 namespace {
 
 /// Answers the dialogs as a script says and keeps every message shown.
-class RecordingDialogs : public PageDialogs
+class RecordingFrontEnd : public ConsoleFrontEnd
 {
 public:
     QStringList messages;
     QString nextFile;
+    QString lastFilter;
+
+    void showStatus(const QString &) override {}
+    void showMessage(Icon icon, const QString &text) override
+    {
+        messages.append((icon == Icon::Information ? u"i "_s : u"! "_s) + text);
+    }
+    void setBusy(bool) override {}
+    QString chooseFile(const QString &, const QString &, const QString &filter, bool) override
+    {
+        lastFilter = filter;
+        return nextFile;
+    }
+};
+
+/// Modal windows are answered by the test itself.
+class RecordingDialogs : public PageDialogs
+{
+public:
+    using PageDialogs::PageDialogs;
     std::function<int(QDialog *)> onModal;
 
-    void message(QWidget *, const QString &text, bool notice) override
-    {
-        messages.append((notice ? u"i "_s : u"! "_s) + text);
-    }
-    QString openFile(QWidget *, const QString &, const QString &) override { return nextFile; }
-    QString saveFile(QWidget *, const QString &, const QString &) override { return nextFile; }
     int runModal(QDialog *dialog) override { return onModal ? onModal(dialog) : QDialog::Rejected; }
 };
 
@@ -77,7 +92,8 @@ class tst_ConsolePages : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    RecordingDialogs m_dialogs;
+    RecordingFrontEnd m_frontEnd;
+    RecordingDialogs m_dialogs{m_frontEnd};
 
 private Q_SLOTS:
     void agentSettingsTabs()
@@ -87,9 +103,10 @@ private Q_SLOTS:
                        "TimeStart=DAY,23:00,1,15\r\n[TarvoInfo]\r\nFTPUpload=0\r\n"_s);
         Func6AgentSettings page(m_dialogs);
         QVERIFY(!child<QPushButton>(&page, u"cmdFunc6IniEdit"_s)->isEnabled());
-        m_dialogs.nextFile = ini;
+        m_frontEnd.nextFile = ini;
         child<QAbstractButton>(&page, u"cmdFunc6Ini_0"_s)->click();
         QCOMPARE(child<QLabel>(&page, u"lblFunc6IniFile"_s)->text(), ini);
+        QCOMPARE(m_frontEnd.lastFilter, u"TarvoAgent.iniﾌｧｲﾙ (TarvoAgent.ini)|TarvoAgent.ini"_s);
         QCOMPARE(child<QLineEdit>(&page, u"txtFunc6Port"_s)->text(), u"9000"_s);
         QCOMPARE(child<QLabel>(&page, u"lblFunc6Timer_0"_s)->text(), u"日付指定"_s);
         QVERIFY(child<QPushButton>(&page, u"cmdFunc6IniEdit"_s)->isEnabled());
@@ -117,12 +134,12 @@ private Q_SLOTS:
         const QByteArray before = readFile(ini);
         child<QLineEdit>(&page, u"txtFunc6FtpAddress"_s)->clear();
         child<QAbstractButton>(&page, u"cmdFunc6IniEdit"_s)->click();
-        QCOMPARE(m_dialogs.messages.takeLast(), u"! FTPサーバアドレスを指定してください。"_s);
+        QCOMPARE(m_frontEnd.messages.takeLast(), u"! FTPサーバアドレスを指定してください。"_s);
         QCOMPARE(readFile(ini), before);
 
         child<QCheckBox>(&page, u"chkFunc6Ftp"_s)->click();
         child<QAbstractButton>(&page, u"cmdFunc6IniEdit"_s)->click();
-        QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(m_frontEnd.messages.isEmpty());
         QVERIFY(readFile(ini).contains("TimeStart=WEEK,08:15,MON\r\n"));
     }
 
@@ -133,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(child<QCheckBox>(&dialog, u"chkWeek_0"_s)->isChecked());
         child<QLineEdit>(&dialog, u"txtWeekTime"_s)->setText(u"9:30"_s);
         child<QAbstractButton>(&dialog, u"cmdButton_0"_s)->click();
-        QCOMPARE(m_dialogs.messages.takeLast(), u"! 時刻のフォーマットが正しくありません！"_s);
+        QCOMPARE(m_frontEnd.messages.takeLast(), u"! 時刻のフォーマットが正しくありません！"_s);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(dialog.windowTitle(), u"タイミング設定 - TarvoControl"_s);
     }
@@ -154,7 +171,7 @@ private Q_SLOTS:
         }
         Func6Page page6(m_dialogs, [settings] { return settings; });
         QWidget *defs = page6.definitions();
-        m_dialogs.nextFile = dat;
+        m_frontEnd.nextFile = dat;
         child<QAbstractButton>(defs, u"cmdFunc6Dat_0"_s)->click();
         auto *list = child<QTreeWidget>(defs, u"lvwFunc6Dat"_s);
         QCOMPARE(list->topLevelItemCount(), 6);
@@ -173,22 +190,22 @@ private Q_SLOTS:
 
         QWidget *fields = page6.fields();
         child<QAbstractButton>(fields, u"cmdFunc6"_s)->click();
-        QCOMPARE(m_dialogs.messages.takeLast(), u"! 「DB接続」を先に実行してください！"_s);
+        QCOMPARE(m_frontEnd.messages.takeLast(), u"! 「DB接続」を先に実行してください！"_s);
         child<QAbstractButton>(fields, u"cmdFunc6Field_0"_s)->click();
         auto *columns = child<QTreeWidget>(fields, u"lvwFunc6Field"_s);
         QCOMPARE(columns->topLevelItemCount(), 1);
         QVERIFY(!child<QPushButton>(fields, u"cmdFunc6Field_0"_s)->isEnabled());
         child<QLineEdit>(fields, u"txtFunc6Field"_s)->setText(u"x;DROP TABLE PcInfo"_s);
         child<QAbstractButton>(fields, u"cmdFunc6FieldEdit_0"_s)->click();
-        QVERIFY(m_dialogs.messages.takeLast().startsWith(u"! フィールド名「x;DROP TABLE PcInfo」は使用できません。"_s));
+        QVERIFY(m_frontEnd.messages.takeLast().startsWith(u"! フィールド名「x;DROP TABLE PcInfo」は使用できません。"_s));
         child<QAbstractButton>(fields, u"cmdFunc6"_s)->click();
-        QCOMPARE(m_dialogs.messages.takeLast(),
+        QCOMPARE(m_frontEnd.messages.takeLast(),
                  u"! NG!\r\n\r\n以下のフィールドがDBのテーブルに存在しません！\r\n[APPLICATION_LINUX] Calc"_s);
         child<QLineEdit>(fields, u"txtFunc6Field"_s)->setText(u"Calc"_s);
         child<QAbstractButton>(fields, u"cmdFunc6FieldEdit_0"_s)->click();
         QCOMPARE(columns->topLevelItemCount(), 2);
         child<QAbstractButton>(fields, u"cmdFunc6"_s)->click();
-        QVERIFY(m_dialogs.messages.takeLast().startsWith(u"i GOOD!"_s));
+        QVERIFY(m_frontEnd.messages.takeLast().startsWith(u"i GOOD!"_s));
 
         Func7Page page7(m_dialogs, [settings] { return settings; });
         child<QAbstractButton>(&page7, u"cmdFunc7_0"_s)->click();
@@ -199,7 +216,7 @@ private Q_SLOTS:
         QVERIFY(child<QPushButton>(&page7, u"cmdFunc7_1"_s)->isEnabled());
         QCOMPARE(page7.queryText(), u"SELECT SysComputerName FROM PcInfo"_s);
         const QString csv = m_dir.filePath(u"out.csv"_s);
-        m_dialogs.nextFile = csv;
+        m_frontEnd.nextFile = csv;
         QString shown;
         m_dialogs.onModal = [&shown](QDialog *dialog) {
             shown = dialog->windowTitle() + u' '
@@ -210,7 +227,7 @@ private Q_SLOTS:
         child<QAbstractButton>(&page7, u"cmdFunc7_1"_s)->click();
         QCOMPARE(shown, u"TarvoControl - DB参照 1"_s);
         QCOMPARE(readFile(csv), QByteArray("\"SysComputerName\",\r\n\"PC01\",\r\n"));
-        QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(m_frontEnd.messages.isEmpty());
     }
 };
 
