@@ -1,6 +1,7 @@
 // TarvoControl: the administrator's console. With a command it runs on the command line
 // without a display; without one it opens the window.
 #include "console/cli/consolecli.h"
+#include "console/ui/consolewindowmain.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -29,13 +30,6 @@ int runCommandLine(int argc, char **argv, const QStringList &arguments)
     return RunCliCommand(*options);
 }
 
-// The window's place: until it exists, the usage is shown.
-int runWindow(int, char **)
-{
-    std::fputs(CliUsage().toUtf8().constData(), stderr);
-    return CliExit::Usage;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -43,5 +37,5 @@ int main(int argc, char **argv)
     const QStringList arguments = argumentsOf(argc, argv);
     if (HasCliCommand(arguments))
         return runCommandLine(argc, argv, arguments);
-    return runWindow(argc, argv);
+    return RunConsoleWindow(argc, argv);
 }

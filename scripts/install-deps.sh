@@ -9,7 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev
   clang libclang-rt-14-dev
   python3 python3-aiosmtpd python3-pyftpdlib mariadb-server
-  xvfb fonts-noto-cjk
+  xvfb fonts-noto-cjk adwaita-icon-theme
   procps iproute2 sqlite3 curl
 )
 

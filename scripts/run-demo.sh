@@ -4,7 +4,8 @@
 # port) that all publish into one embedded database, and a console folder (demo/console) whose
 # inventory names them. It starts the agents and shows the console at work from the command
 # line: the parameters of one PC, a batch collect of all three, the files of one PC, and the
-# rows in the database. The agents end when the script ends (or on Ctrl+C).
+# rows in the database. With a display it opens the console window on the fleet instead. The
+# agents end when the script ends (or on Ctrl+C).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
@@ -58,10 +59,22 @@ sed -e "s|^Port=.*|Port=$port\r|" \
     -e "s|^SqlConnection=.*|SqlConnection=Provider=SQLite;Data Source=$database\r|" \
     packaging/TarvoControl.ini > "$demo/console/TarvoControl.ini"
 printf '%s' "$inventory" > "$demo/console/TarvoNetwork.ini"
+# The window's scan node probes the fleet's addresses; the explanations and the guide ship
+# beside the console.
+printf '[Scan]\r\nRanges=127.0.0.0/29\r\n' >> "$demo/console/TarvoNetwork.ini"
+cp -f packaging/TarvoControl.mm1 packaging/TarvoControl.mm2 packaging/TarvoControl.mm3 \
+  packaging/TarvoControl-guide.html "$demo/console/"
 for n in 1 2 3; do
   wait_for_text "$demo/pc$n/agent.out" "接続待ち状態"
 done
 console() { "$demo/console/TarvoControl" "$@"; }
+
+# With a display the main job is the console window on the fleet; the agents end when it closes.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== The console window on the demo fleet (127.0.0.2-4, port $port); close it to end"
+  console
+  exit 0
+fi
 
 echo "== Agents listening on 127.0.0.2, 127.0.0.3 and 127.0.0.4, port $port"
 echo "== TarvoControl params pc1"

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "console/networkresource.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+
+class ResultList;
+
+/// One node of the network tree.
+struct TreeNode
+{
+    QString key;        // "_ROOT", a source's name, or the parent's key + "|" + remote name
+    QString parentKey;
+    QString text;
+    QString image;      // image key: "root", "network", "group", "server", ..., "generic"
+    QString tag;        // "N" until the children are asked for, then "Y"; "" for a placeholder
+    bool ticked = false;
+    QStringList children;
+    NetworkResource resource;
+};
+
+/// The logic of the network tree: the first level (one node per source), lazy filling with
+/// "FAKE" placeholders, and ticking. A widget mirrors the nodes it announces.
+class NetworkTree : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr QLatin1String RootKey{"_ROOT"};
+    static constexpr QLatin1String PlaceholderText{"FAKE"};
+
+    explicit NetworkTree(QList<NetworkSource *> sources, QObject *parent = nullptr);
+
+    /// Adds the top node and one node per source, each with its placeholder.
+    void buildFirstLevel();
+    /// The expansion of a node tagged "N": the placeholder goes, the source is asked for the
+    /// children, the node is tagged "Y". Nodes tagged "Y" are never enumerated again.
+    void expand(const QString &key);
+    const TreeNode *node(const QString &key) const;
+    /// Ticks or unticks a node and, depth first, everything under it; returns the keys changed
+    /// in that order.
+    QStringList tick(const QString &key, bool ticked);
+
+    /// What ticking did to a result list.
+    struct TickEffect
+    {
+        bool rowAdded = false;
+        bool listEmptied = false;
+    };
+    /// Adds a row per ticked computer node of `keys` (never a placeholder, never twice) and
+    /// removes the row of each unticked one.
+    TickEffect applyTicks(const QStringList &keys, ResultList &list) const;
+
+Q_SIGNALS:
+    /// `keys` were added under `parentKey`, in order.
+    void nodesAdded(const QString &parentKey, const QStringList &keys);
+    void nodeRemoved(const QString &key);
+    /// A computer's address became known (for the console's name table).
+    void addressKnown(const QString &name, const QString &address);
+
+private:
+    void onEnumerated(int source, const QStringList &path,
+                      const QList<NetworkResource> &children);
+    QString addNode(const QString &parentKey, const NetworkResource &resource);
+    void addPlaceholder(const QString &key);
+    void collectTicks(const QString &key, bool ticked, QStringList &changed);
+
+    QList<NetworkSource *> m_sources;
+    QHash<QString, TreeNode> m_nodes;
+};

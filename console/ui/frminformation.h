@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class frmInformation;
+}
+
+/// Shows one of the explanation files of the console folder (TarvoControl.mm1 to .mm3).
+class frmInformation : public QDialog
+{
+    Q_OBJECT
+public:
+    frmInformation(const QString &folder, const QString &file, QWidget *parent = nullptr);
+    ~frmInformation() override;
+    QString text() const;
+
+private:
+    Ui::frmInformation *m_ui;
+};

@@ -1,0 +1,378 @@
+#include "console/ui/frmtarvocontrol.h"
+
+#include "console/agentconnection.h"
+#include "console/batchrun.h"
+#include "console/batchworker.h"
+#include "console/consolesettings.h"
+#include "console/consoletargets.h"
+#include "console/databasesource.h"
+#include "console/frontend.h"
+#include "console/inventorysource.h"
+#include "console/ipaddressboxes.h"
+#include "console/nametable.h"
+#include "console/networktree.h"
+#include "console/resultcsv.h"
+#include "console/resultlist.h"
+#include "console/scansource.h"
+#include "console/ui/consoleicons.h"
+#include "console/ui/frmclient.h"
+#include "console/ui/frmhelp.h"
+#include "console/ui/frmsetting.h"
+#include "console/ui/func1page.h"
+#include "console/ui/func2page.h"
+#include "console/ui/func3page.h"
+#include "console/ui/func4page.h"
+#include "console/ui/func5page.h"
+#include "console/ui/networktreebinder.h"
+#include "console/ui/pagecontext.h"
+#include "console/ui/pendingpage.h"
+#include "console/ui/windowfrontend.h"
+#include "db/connectionstring.h"
+#include "ui_frmtarvocontrol.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QScreen>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+// The tree's heights in twips (15 per pixel): shorter where the address boxes sit below it.
+constexpr int SingleTargetTreeHeight = 5235 / 15;
+constexpr int BatchTreeHeight = 5715 / 15;
+// The worker windows start their request one second after they appear.
+constexpr int WorkerStartDelayMs = 1000;
+
+const char16_t *const PageTips[] = {u"リモート制御（個別）", u"リモート制御（一括）",
+                                    u"モジュールチェック", u"稼動ログ参照", u"モジュール配布",
+                                    u"システム環境管理", u"データベース参照"};
+} // namespace
+
+frmTarvoControl::frmTarvoControl(ConsoleSettings &settings, QString programFolder,
+                                 QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::frmTarvoControl>()), m_settings(settings),
+      m_programFolder(std::move(programFolder)), m_computerPanel(new QLabel(this)),
+      m_statusPanel(new QLabel(this)), m_names(std::make_unique<NameTable>()),
+      m_targets(std::make_unique<ConsoleTargets>())
+{
+    m_ui->setupUi(this);
+    m_frontEnd = std::make_unique<WindowFrontEnd>(this, m_statusPanel);
+    m_connection = new AgentConnection(m_settings, *m_names, *m_frontEnd, this);
+    m_context.reset(new PageContext{m_settings, *m_connection, *m_targets, *m_frontEnd,
+                                    m_programFolder});
+    m_func2Results = new ResultList(ResultList::func2Columns(), this);
+    m_func5Results = new ResultList(ResultList::func5Columns(), this);
+    m_batch = new BatchRun(m_settings, *m_names, *m_frontEnd, WorkerStartDelayMs, this);
+    m_statusPanel->setTextFormat(Qt::PlainText);
+    m_ui->StatusBar1->addWidget(m_computerPanel);
+    m_ui->StatusBar1->addWidget(m_statusPanel, 1);
+    m_addressBoxes = {m_ui->txtIPAddress_0, m_ui->txtIPAddress_1, m_ui->txtIPAddress_2,
+                      m_ui->txtIPAddress_3};
+    load();
+}
+
+frmTarvoControl::~frmTarvoControl()
+{
+    // Workers, their windows and the connection end before the front end and the name table
+    // they use (members die before the children of the window).
+    delete m_batch;
+    m_batch = nullptr;
+    delete m_connection;
+    m_connection = nullptr;
+}
+
+void frmTarvoControl::load()
+{
+    m_frontEnd->setBusy(true);
+    if (const QScreen *screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    setWindowTitle(ApplicationTitle());
+    setWindowIcon(ConsoleIcons::treeImage(u"root"_s));
+    m_loaded = m_connection->InitSockets();
+    m_computerPanel->setText(GetLocalComputerName());
+    buildTree();
+    buildToolbar();
+    addPages();
+    connectButtonsAndMenus();
+    showPage(1);
+    setSingleTargetFrames(false);
+    setBatchFrames(false);
+    m_frontEnd->showStatus({});
+    enableMenus();
+    m_frontEnd->setBusy(false);
+}
+
+void frmTarvoControl::buildTree()
+{
+    const QString inventory = QDir(m_programFolder).filePath(InventorySource::sourceName());
+    const QString connection = buildConnectionString(m_settings.SqlConnection,
+                                                     m_settings.SqlUserid,
+                                                     m_settings.SqlPassword);
+    QList<NetworkSource *> sources{
+        new InventorySource(inventory, this),
+        new DatabaseSource(connection, m_settings.SqlTable, m_programFolder, this),
+        new ScanSource(inventory, quint16(m_settings.portNumber()), m_settings.TimeoutMs, this)};
+    m_tree = new NetworkTree(sources, this);
+    connect(m_tree, &NetworkTree::addressKnown, this,
+            [this](const QString &name, const QString &address) { m_names->add(name, address); });
+    m_binder = new NetworkTreeBinder(*m_tree, *m_ui->tvwNetwork, this);
+    m_tree->buildFirstLevel();
+    connect(m_binder, &NetworkTreeBinder::ticked, this, &frmTarvoControl::onTicked);
+    connect(m_ui->tvwNetwork, &QTreeWidget::itemClicked, this, &frmTarvoControl::onNodeClicked);
+    m_ui->tvwNetwork->installEventFilter(this);
+    for (int i = 0; i < m_addressBoxes.size(); ++i) {
+        m_addressBoxes.at(i)->installEventFilter(this);
+        connect(m_addressBoxes.at(i), &QLineEdit::textEdited, this, [this, i] { onAddressEdited(i); });
+    }
+}
+
+void frmTarvoControl::buildToolbar()
+{
+    auto *group = new QActionGroup(this);
+    for (int page = 1; page <= ConsoleTargets::PageCount; ++page) {
+        QAction *button = m_ui->tbrFunction->addAction(ConsoleIcons::pageButton(page),
+                                                       QString::fromUtf16(PageTips[page - 1]));
+        button->setObjectName(u"tbrFunction_%1"_s.arg(page));
+        button->setToolTip(QString::fromUtf16(PageTips[page - 1]));
+        button->setCheckable(true);
+        group->addAction(button);
+        connect(button, &QAction::triggered, this, [this, page] { showPage(page); });
+        m_pageButtons.append(button);
+    }
+}
+
+void frmTarvoControl::addPages()
+{
+    m_func1 = new Func1Page(*m_context, this);
+    m_func2 = new Func2Page(*m_func2Results, this);
+    m_func3 = new Func3Page(*m_context, this);
+    m_func4 = new Func4Page(*m_context, this);
+    m_func5 = new Func5Page(*m_func5Results, *m_frontEnd, m_programFolder, this);
+    // Pages 6 and 7 (Func6Page, Func7Page) take the place of these two frames.
+    m_func6 = new PendingPage(u"frameFunc6"_s, QString::fromUtf16(PageTips[5]), this);
+    m_func7 = new PendingPage(u"frameFunc7"_s, QString::fromUtf16(PageTips[6]), this);
+    for (QWidget *page : std::initializer_list<QWidget *>{m_func1, m_func2, m_func3, m_func4,
+                                                          m_func5, m_func6, m_func7})
+        m_ui->pageStack->addWidget(page);
+    connect(m_func2, &Func2Page::batchRequested, this,
+            [this](int code) { startBatch(*m_func2Results, code, {}); });
+    connect(m_func2, &Func2Page::exportRequested, this, [this] { exportList(*m_func2Results); });
+    connect(m_func5, &Func5Page::batchRequested, this,
+            [this](int code, const QString &path) { startBatch(*m_func5Results, code, path); });
+    connect(m_func5, &Func5Page::exportRequested, this, [this] { exportList(*m_func5Results); });
+}
+
+void frmTarvoControl::connectButtonsAndMenus()
+{
+    connect(m_ui->cmdButton_1, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->mnuFileItem_0, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->cmdButton_2, &QPushButton::clicked, this, &frmTarvoControl::openSettings);
+    connect(m_ui->mnuHelpItem_0, &QAction::triggered, this, [this] {
+        frmHelp help(m_programFolder, windowIcon(), this);
+        help.exec();
+    });
+    connect(m_ui->mnuHelpItem_2, &QAction::triggered, this, [this] { showAboutBox(this); });
+}
+
+int frmTarvoControl::currentPage() const
+{
+    return m_targets->page();
+}
+
+void frmTarvoControl::showPage(int page)
+{
+    m_targets->setPage(page);
+    m_pageButtons.at(page - 1)->setChecked(true);
+    const bool batchPage = m_targets->isBatchPage();
+    m_ui->tvwNetwork->setMinimumHeight(batchPage ? BatchTreeHeight : SingleTargetTreeHeight);
+    m_ui->ipBoxes->setVisible(!batchPage);
+    // Switched off and on again on the batch pages so that every box is drawn anew.
+    m_binder->setCheckBoxes(false);
+    m_binder->setCheckBoxes(batchPage);
+    m_ui->frameComputers->setEnabled(m_targets->treeEnabled());
+    if (page == 2) {
+        m_func2Results->clear();
+        m_func2->setEnabled(false);
+    } else if (page == 5) {
+        m_func5Results->clear();
+        m_func5->setEnabled(false);
+        m_func5->setDistributionEnabled(false);
+    } else if (page >= 6) {
+        (page == 6 ? m_func6 : m_func7)->setTableLabel(m_settings.SqlTable);
+    }
+    m_ui->pageStack->setCurrentIndex(page - 1);
+    m_frontEnd->showStatus({});
+    enableMenus();
+}
+
+void frmTarvoControl::setSingleTargetFrames(bool enabled)
+{
+    for (QWidget *frame : m_func1->targetFrames())
+        frame->setEnabled(enabled);
+    m_func3->setEnabled(enabled);
+    m_func4->setEnabled(enabled);
+    if (enabled)
+        m_func3->targetChosen();
+}
+
+void frmTarvoControl::setBatchFrames(bool enabled)
+{
+    m_func2->setEnabled(enabled);
+    m_func2->commandFrame()->setEnabled(enabled);
+    m_func5->setEnabled(enabled);
+    m_func5->setDistributionEnabled(enabled);
+}
+
+void frmTarvoControl::onNodeClicked()
+{
+    const QTreeWidgetItem *item = m_ui->tvwNetwork->currentItem();
+    if (item) {
+        const TreeNode *node = m_tree->node(m_binder->keyOf(item));
+        if (node) {
+            if (const auto enabled = m_targets->nodeClicked(node->image, node->text))
+                setSingleTargetFrames(*enabled);
+        }
+    }
+    enableMenus();
+}
+
+void frmTarvoControl::onTicked(const QStringList &changed)
+{
+    const int page = m_targets->page();
+    if (page != 2 && page != 5)
+        return;
+    ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
+    const NetworkTree::TickEffect effect = m_tree->applyTicks(changed, list);
+    if (effect.rowAdded || effect.listEmptied) {
+        const bool enabled = effect.rowAdded || list.rowCount() > 0;
+        if (page == 2) {
+            m_func2->setEnabled(enabled);
+            m_func2->commandFrame()->setEnabled(enabled);
+        } else {
+            m_func5->setEnabled(enabled);
+            m_func5->setDistributionEnabled(enabled);
+        }
+    }
+}
+
+QStringList frmTarvoControl::addressBoxes() const
+{
+    QStringList texts;
+    for (const QLineEdit *box : m_addressBoxes)
+        texts.append(box->text());
+    return texts;
+}
+
+void frmTarvoControl::onAddressEdited(int box)
+{
+    QLineEdit *edit = m_addressBoxes.at(box);
+    const QString clamped = IpAddressBoxes::clampBox(edit->text());
+    if (clamped != edit->text()) {
+        edit->setText(clamped);
+        edit->setCursorPosition(3);
+    }
+    if (const auto enabled = m_targets->addressChanged(addressBoxes()))
+        setSingleTargetFrames(*enabled);
+    enableMenus();
+}
+
+bool frmTarvoControl::onAddressKey(int box, QKeyEvent *event)
+{
+    const QString typed = event->text();
+    if (typed.size() != 1 || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        return false; // arrows, Tab and other keys without a character work as usual
+    switch (IpAddressBoxes::keyAction(box, typed.front())) {
+    case IpAddressBoxes::KeyAction::Accept:
+        return false;
+    case IpAddressBoxes::KeyAction::DiscardAndNextBox:
+        m_addressBoxes.at(box + 1)->setFocus();
+        return true;
+    case IpAddressBoxes::KeyAction::Discard:
+        return true;
+    }
+    return true;
+}
+
+bool frmTarvoControl::eventFilter(QObject *watched, QEvent *event)
+{
+    const int box = m_addressBoxes.indexOf(qobject_cast<QLineEdit *>(watched));
+    if (box >= 0 && event->type() == QEvent::KeyPress)
+        return onAddressKey(box, static_cast<QKeyEvent *>(event));
+    if (event->type() == QEvent::FocusIn) {
+        // The source that takes the focus is the active one: the other is shown inactive.
+        const bool tree = watched == m_ui->tvwNetwork;
+        if (tree || box >= 0) {
+            QPalette inactive = m_ui->tvwNetwork->palette();
+            inactive.setColor(QPalette::Base, inactive.color(QPalette::Button));
+            m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
+            for (QLineEdit *edit : m_addressBoxes)
+                edit->setPalette(tree ? inactive : QPalette());
+            if (tree)
+                onNodeClicked();
+            else
+                onAddressEdited(box);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmTarvoControl::startBatch(ResultList &list, int code, const QString &filePath)
+{
+    QStringList hosts;
+    for (const QStringList &row : list.rows())
+        hosts.append(row.value(0));
+    if (m_batch->isRunning()) {
+        // One hand-over at a time: the slot table belongs to the run under way.
+        m_frontEnd->showMessage(ConsoleFrontEnd::Icon::Information,
+                                u"一括処理の実行中です。終了してから実行してください。"_s);
+        return;
+    }
+    m_batchList = &list;
+    disconnect(m_batch, nullptr, this, nullptr);
+    connect(m_batch, &BatchRun::workerStarted, this, [this](BatchWorker *worker) {
+        auto *window = new frmClient(*worker, this);
+        window->show();
+    });
+    connect(m_batch, &BatchRun::rowFinished, this, [this](int row) {
+        const BatchResult &result = m_batch->rows().at(row);
+        if (m_batchList)
+            m_batchList->setResult(row, result.result, result.status);
+    });
+    m_batch->start(hosts, code, filePath);
+}
+
+void frmTarvoControl::exportList(const ResultList &list)
+{
+    ExportListToCsv(list.headers(), list.rows(), m_programFolder, *m_frontEnd);
+}
+
+void frmTarvoControl::openSettings()
+{
+    frmSetting dialog(m_settings, *m_frontEnd, this);
+    dialog.exec();
+    m_settings.Port = ReadIniString(QString::fromUtf16(SettingsSection), u"Port"_s,
+                                    m_settings.IniFilePath);
+}
+
+void frmTarvoControl::enableMenus()
+{
+    for (QAction *action : {m_ui->mnuFileItem_0, m_ui->mnuHelpItem_0, m_ui->mnuHelpItem_2})
+        action->setEnabled(true);
+    m_ui->mnuFile->setEnabled(true);
+    m_ui->mnuHelp->setEnabled(true);
+}
+
+void frmTarvoControl::closeEvent(QCloseEvent *event)
+{
+    // Every worker ends (closing its sockets) before the single connection is released.
+    delete m_batch;
+    m_batch = nullptr;
+    if (m_connection)
+        m_connection->ReleaseSockets();
+    event->accept();
+}

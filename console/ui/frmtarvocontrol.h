@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+
+class AgentConnection;
+class BatchRun;
+class ConsoleTargets;
+class Func1Page;
+class Func2Page;
+class Func3Page;
+class Func4Page;
+class Func5Page;
+class NameTable;
+class NetworkTree;
+class NetworkTreeBinder;
+class PendingPage;
+class QAction;
+class QLabel;
+class QLineEdit;
+class ResultList;
+class WindowFrontEnd;
+struct ConsoleSettings;
+struct PageContext;
+
+namespace Ui {
+class frmTarvoControl;
+}
+
+/// The console's main window: the network tree, the toolbar of seven pages, the buttons, the
+/// menus and the status bar. It composes the pages; the logic lives in the core objects.
+class frmTarvoControl : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmTarvoControl(ConsoleSettings &settings, QString programFolder, QWidget *parent = nullptr);
+    ~frmTarvoControl() override;
+
+    /// Shows page 1 to 7, as the toolbar button does.
+    void showPage(int page);
+    int currentPage() const;
+    /// False when the socket layer could not start (the window then closes itself).
+    bool loaded() const { return m_loaded; }
+
+    WindowFrontEnd &frontEnd() const { return *m_frontEnd; }
+    NetworkTree &tree() const { return *m_tree; }
+    NetworkTreeBinder &treeBinder() const { return *m_binder; }
+    ResultList &func2Results() const { return *m_func2Results; }
+    ResultList &func5Results() const { return *m_func5Results; }
+    BatchRun &batch() const { return *m_batch; }
+    ConsoleTargets &targets() const { return *m_targets; }
+    Func1Page &func1() const { return *m_func1; }
+    Func3Page &func3() const { return *m_func3; }
+    Func4Page &func4() const { return *m_func4; }
+    Func5Page &func5() const { return *m_func5; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void load();
+    void buildToolbar();
+    void addPages();
+    void buildTree();
+    void connectButtonsAndMenus();
+    void setSingleTargetFrames(bool enabled);
+    void setBatchFrames(bool enabled);
+    void onNodeClicked();
+    void onTicked(const QStringList &changed);
+    void onAddressEdited(int box);
+    bool onAddressKey(int box, class QKeyEvent *event);
+    void startBatch(ResultList &list, int code, const QString &filePath);
+    void exportList(const ResultList &list);
+    void openSettings();
+    void enableMenus();
+    QStringList addressBoxes() const;
+
+    std::unique_ptr<Ui::frmTarvoControl> m_ui;
+    ConsoleSettings &m_settings;
+    QString m_programFolder;
+    QLabel *m_computerPanel;
+    QLabel *m_statusPanel;
+    std::unique_ptr<WindowFrontEnd> m_frontEnd;
+    std::unique_ptr<NameTable> m_names;
+    std::unique_ptr<ConsoleTargets> m_targets;
+    AgentConnection *m_connection = nullptr;
+    std::unique_ptr<PageContext> m_context;
+    ResultList *m_func2Results = nullptr;
+    ResultList *m_func5Results = nullptr;
+    ResultList *m_batchList = nullptr;
+    BatchRun *m_batch = nullptr;
+    NetworkTree *m_tree = nullptr;
+    NetworkTreeBinder *m_binder = nullptr;
+    QList<QAction *> m_pageButtons;
+    QList<QLineEdit *> m_addressBoxes;
+    Func1Page *m_func1 = nullptr;
+    Func2Page *m_func2 = nullptr;
+    Func3Page *m_func3 = nullptr;
+    Func4Page *m_func4 = nullptr;
+    Func5Page *m_func5 = nullptr;
+    PendingPage *m_func6 = nullptr;
+    PendingPage *m_func7 = nullptr;
+    bool m_loaded = false;
+};

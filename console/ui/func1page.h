@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class ParameterEditModel;
+class QPushButton;
+struct PageContext;
+
+namespace Ui {
+class Func1Page;
+}
+
+/// Page 1: remote control of one agent and its settings (fetch, edit, update).
+class Func1Page : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Func1Page(PageContext &context, QWidget *parent = nullptr);
+    ~Func1Page() override;
+
+    /// The frames a chosen target enables: `frameFunc10` and `frameFunc11`.
+    QList<QWidget *> targetFrames() const;
+    const ParameterEditModel &parameters() const { return *m_parameters; }
+
+private:
+    void send(int code, const QString &data);
+    void fetch();
+    void update();
+    void showParameters(const QString &body);
+    void showRow(int row, bool changeStates);
+    void confirmEdit();
+
+    PageContext &m_context;
+    Ui::Func1Page *m_ui;
+    ParameterEditModel *m_parameters;
+};

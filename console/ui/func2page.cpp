@@ -1,0 +1,36 @@
+#include "console/ui/func2page.h"
+
+#include "console/resultlist.h"
+#include "console/ui/pagecontext.h"
+#include "ui_func2page.h"
+
+Func2Page::Func2Page(ResultList &results, QWidget *parent)
+    : QWidget(parent), m_ui(new Ui::Func2Page)
+{
+    m_ui->setupUi(this);
+    m_ui->lvwFunc2Result->setModel(&results);
+    QStringList sizing;
+    for (const ResultList::Column &column : results.columns())
+        sizing.append(column.sizingText);
+    sizeColumns(*m_ui->lvwFunc2Result, sizing);
+    const QList<QPushButton *> buttons{m_ui->cmdFunc20_0, m_ui->cmdFunc20_1, m_ui->cmdFunc20_2};
+    const int codes[] = {130, 140, 150};
+    for (int i = 0; i < buttons.size(); ++i) {
+        connect(buttons.at(i), &QPushButton::clicked, this, [this, code = codes[i]] {
+            // The command frame stays disabled until a computer is newly ticked.
+            m_ui->frameFunc20->setEnabled(false);
+            Q_EMIT batchRequested(code);
+        });
+    }
+    connect(m_ui->cmdFunc2_0, &QPushButton::clicked, this, &Func2Page::exportRequested);
+}
+
+Func2Page::~Func2Page()
+{
+    delete m_ui;
+}
+
+QWidget *Func2Page::commandFrame() const
+{
+    return m_ui->frameFunc20;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+class ConsoleFrontEnd;
+class QFileSystemModel;
+class ResultList;
+
+namespace Ui {
+class Func5Page;
+}
+
+/// Page 5: a file chosen on this computer distributed to the ticked computers.
+class Func5Page : public QWidget
+{
+    Q_OBJECT
+public:
+    Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QString &startFolder,
+              QWidget *parent = nullptr);
+    ~Func5Page() override;
+
+    /// `frameFunc50` (the file choice) and the three distribution buttons, enabled together.
+    void setDistributionEnabled(bool enabled);
+    /// The folder shown in `Dir1` and the file chosen in `File1` ("" when none).
+    QString folder() const;
+    QString selectedFile() const;
+    /// Shows `folder` and chooses `fileName` in it (as the user would).
+    void chooseFile(const QString &folder, const QString &fileName);
+
+Q_SIGNALS:
+    /// A distribution: `code` 500, 510 or 520 with the file's full path.
+    void batchRequested(int code, const QString &filePath);
+    void exportRequested();
+
+private:
+    void fillDrives(const QString &startFolder);
+    void setFolder(const QString &folder);
+    void pressed(int index);
+
+    Ui::Func5Page *m_ui;
+    ConsoleFrontEnd &m_frontEnd;
+    QFileSystemModel *m_folders;
+    QFileSystemModel *m_files;
+};

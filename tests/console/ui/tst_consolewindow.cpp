@@ -1,0 +1,258 @@
+// The console window against a real agent: the pages' buttons, the tree, the address boxes and
+// a batch run with two slots over five ticked computers.
+#include "console/batchrun.h"
+#include "console/batchworker.h"
+#include "console/consoletargets.h"
+#include "console/consolesettings.h"
+#include "console/networktree.h"
+#include "console/resultlist.h"
+#include "console/ui/frmclient.h"
+#include "console/ui/frmfileview.h"
+#include "console/ui/frmtarvocontrol.h"
+#include "console/ui/func2page.h"
+#include "console/ui/func3page.h"
+#include "console/ui/func4page.h"
+#include "console/ui/networktreebinder.h"
+#include "console/ui/windowfrontend.h"
+#include "support/agentprocess.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+// Two computers reach an agent each (an agent serves one console at a time); three addresses
+// have nothing listening.
+const QStringList FleetAddresses{u"127.0.0.1"_s, u"127.0.0.2"_s, u"127.0.0.3"_s, u"127.0.0.4"_s,
+                                 u"127.0.0.5"_s};
+
+void writeCp932(const QString &path, const QString &text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(cp932(text));
+}
+
+int openWorkerWindows()
+{
+    int count = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        count += qobject_cast<frmClient *>(widget) && widget->isVisible() ? 1 : 0;
+    return count;
+}
+} // namespace
+
+class TestConsoleWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void singleTargetPages_data();
+    void singleTargetPages();
+    void addressBoxes();
+    void batchWithTwoSlots();
+
+private:
+    template <typename T> T *find(const QString &name) const
+    {
+        T *child = m_window->findChild<T *>(name);
+        if (!child)
+            qWarning("no %s", qPrintable(name));
+        return child;
+    }
+    void click(const QString &button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
+
+    std::unique_ptr<AgentFolder> m_agentFolder;
+    std::unique_ptr<AgentProcess> m_agent;
+    std::unique_ptr<AgentFolder> m_secondFolder;
+    std::unique_ptr<AgentProcess> m_second;
+    QTemporaryDir m_console;
+    ConsoleSettings m_settings;
+    std::unique_ptr<frmTarvoControl> m_window;
+};
+
+void TestConsoleWindow::initTestCase()
+{
+    m_agentFolder = std::make_unique<AgentFolder>();
+    m_agentFolder->writeFile(u"collect.sh"_s, "#!/bin/sh\nexit 0\n", true);
+    m_agentFolder->writeFile(u"note.txt"_s, cp932(u"<b>太字ではない</b>\r\n"_s));
+    m_agent = std::make_unique<AgentProcess>(*m_agentFolder);
+    QVERIFY(m_agent->start());
+    m_secondFolder = std::make_unique<AgentFolder>(QMap<QString, QString>{
+        {u"Port"_s, QString::number(m_agentFolder->port())}, {u"ListenAddress"_s, u"127.0.0.2"_s}});
+    m_secondFolder->writeFile(u"collect.sh"_s, "#!/bin/sh\nexit 0\n", true);
+    m_second = std::make_unique<AgentProcess>(*m_secondFolder);
+    m_second->startOnly(); // it listens on the first agent's port, on its own address
+    QVERIFY(m_second->waitForLine(u"Socket(%1)は接続待ち状態になりました。"_s.arg(m_agentFolder->port())));
+    writeCp932(m_console.filePath(u"TarvoControl.ini"_s),
+               u"[TarvoControl]\r\nPort=%1\r\nTimeout=5\r\nMaxControl=2\r\n"_s
+                   .arg(m_agentFolder->port()));
+    QString inventory = u"[フリート]\r\n"_s;
+    for (int i = 0; i < FleetAddresses.size(); ++i)
+        inventory += u"pc%1=%2\r\n"_s.arg(i + 1).arg(FleetAddresses.at(i));
+    writeCp932(m_console.filePath(u"TarvoNetwork.ini"_s), inventory);
+    m_settings = LoadConsoleSettings(m_console.path());
+    m_window = std::make_unique<frmTarvoControl>(m_settings, m_console.path());
+    m_window->show();
+    QVERIFY(m_window->loaded());
+    QCOMPARE(m_window->windowTitle(), u"TarvoControl"_s);
+    QCOMPARE(m_window->currentPage(), 1);
+    QVERIFY(!find<QWidget>(u"frameFunc10"_s)->isEnabled()); // no target chosen yet
+
+    // Expanding the inventory and its group shows the five computers under their group.
+    QTreeWidget *tree = find<QTreeWidget>(u"tvwNetwork"_s);
+    QTreeWidgetItem *inventoryNode = m_window->treeBinder().item(u"TarvoNetwork.ini"_s);
+    QVERIFY(inventoryNode);
+    QCOMPARE(inventoryNode->child(0)->text(0), u"FAKE"_s);
+    inventoryNode->setExpanded(true);
+    QTreeWidgetItem *group = m_window->treeBinder().item(u"TarvoNetwork.ini|フリート"_s);
+    QVERIFY(group);
+    group->setExpanded(true);
+    QCOMPARE(group->childCount(), FleetAddresses.size());
+    // Clicking a computer makes it the target and enables the single-target frames.
+    tree->setCurrentItem(group->child(0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(group->child(0)).center());
+    QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
+    QCOMPARE(m_window->targets().targetHost(), u"pc1"_s);
+}
+
+void TestConsoleWindow::cleanupTestCase()
+{
+    m_window.reset();
+}
+
+void TestConsoleWindow::singleTargetPages_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("status");   // the final status text, before its "("
+    QTest::addColumn<QString>("expected"); // what the page shows
+    QTest::newRow("parameters") << 1 << u"cmdFunc11_0"_s << u"パラメータを表示しました！"_s
+                                << u"[TarvoAgent]|Port=%1"_s;
+    QTest::newRow("collector") << 1 << u"cmdFunc10_1"_s
+                               << u"情報収集プログラムを実行しました！"_s << QString();
+    QTest::newRow("file list") << 3 << u"cmdFunc3_0"_s << u"ファイル情報を表示しました！"_s
+                               << u"TarvoAgent.ini"_s;
+    QTest::newRow("status log") << 4 << u"cmdFunc4_0"_s << u"稼動ログを表示しました！"_s
+                                << u"(300)"_s;
+}
+
+void TestConsoleWindow::singleTargetPages()
+{
+    QFETCH(int, page);
+    QFETCH(QString, button);
+    QFETCH(QString, status);
+    QFETCH(QString, expected);
+    m_window->showPage(page);
+    click(button);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->frontEnd().lastStatus().startsWith(status), 10000);
+    if (page == 1 && !expected.isEmpty()) {
+        const auto *list = find<QTreeView>(u"lvwFunc1Parameter"_s)->model();
+        QStringList lines;
+        for (int row = 0; row < list->rowCount(); ++row)
+            lines.append(list->index(row, 1).data().toString() + u'='
+                         + list->index(row, 2).data().toString());
+        QCOMPARE(lines.first(), u"[TarvoAgent]="_s);
+        QVERIFY(lines.contains(u"Port=%1"_s.arg(m_agentFolder->port())));
+    } else if (page == 3) {
+        QStandardItemModel &files = m_window->func3().files();
+        QVERIFY(!files.findItems(expected).isEmpty());
+        QVERIFY(!files.findItems(u"note.txt"_s).isEmpty());
+        // Viewing a file shows its text as it is: agent text is never markup.
+        find<QTreeView>(u"lvwFile"_s)->setCurrentIndex(files.findItems(u"note.txt"_s).first()->index());
+        click(u"cmdFunc3_1"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->func3().fileView(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->func3().fileView()->text(),
+                                  u"<b>太字ではない</b>\n"_s, 10000);
+        QCOMPARE(m_window->func3().fileView()->windowTitle(), u"TarvoControl - note.txt"_s);
+    } else if (page == 4) {
+        QVERIFY(m_window->func4().logText().contains(expected));
+    }
+}
+
+void TestConsoleWindow::addressBoxes()
+{
+    m_window->showPage(1);
+    QLineEdit *box0 = find<QLineEdit>(u"txtIPAddress_0"_s);
+    QLineEdit *box1 = find<QLineEdit>(u"txtIPAddress_1"_s);
+    box0->setFocus();
+    QTest::keyClicks(box0, u"3x0"_s);
+    QTest::keyClick(box0, Qt::Key_0);
+    QCOMPARE(box0->text(), u"255"_s);
+    QTest::keyClick(box0, Qt::Key_Period);
+    QTRY_COMPARE(m_window->focusWidget(), box1);
+    QVERIFY(!find<QWidget>(u"frameFunc10"_s)->isEnabled()); // three boxes still empty
+    QTest::keyClicks(box1, u"0"_s);
+    QTest::keyClicks(find<QLineEdit>(u"txtIPAddress_2"_s), u"0"_s);
+    QTest::keyClicks(find<QLineEdit>(u"txtIPAddress_3"_s), u"1."_s);
+    QCOMPARE(find<QLineEdit>(u"txtIPAddress_3"_s)->text(), u"1"_s);
+    QCOMPARE(m_window->targets().targetHost(), u"255.0.0.1"_s);
+    QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
+}
+
+void TestConsoleWindow::batchWithTwoSlots()
+{
+    m_window->showPage(2);
+    QVERIFY(!find<QWidget>(u"frameFunc2"_s)->isEnabled());
+    QTreeWidgetItem *group = m_window->treeBinder().item(u"TarvoNetwork.ini|フリート"_s);
+    group->setCheckState(0, Qt::Checked); // ticks the five computers
+    ResultList &rows = m_window->func2Results();
+    QCOMPARE(rows.rowCount(), FleetAddresses.size());
+    QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
+
+    int mostWindows = 0;
+    connect(&m_window->batch(), &BatchRun::workerStarted, this,
+            [&] { QTimer::singleShot(0, this, [&] { mostWindows = std::max(mostWindows, openWorkerWindows()); }); });
+    QSignalSpy finished(&m_window->batch(), &BatchRun::finished);
+    click(u"cmdFunc20_1"_s);
+    QVERIFY(!find<QWidget>(u"frameFunc20"_s)->isEnabled());
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(m_window->batch().peakWorkers(), 2);
+    QVERIFY(mostWindows >= 1 && mostWindows <= 2);
+    QTRY_COMPARE(openWorkerWindows(), 0);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const QStringList line = rows.rows().at(row);
+        if (row < 2)
+            QCOMPARE(line, (QStringList{u"pc%1"_s.arg(row + 1), u"OK"_s, u"情報収集プログラム実行！"_s}));
+        else
+            QCOMPARE(line, (QStringList{u"pc%1"_s.arg(row + 1), u"NG"_s, u"接続中･･･"_s}));
+    }
+
+    // A second batch, then closing the window while workers wait: every worker ends with it.
+    group->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(rows.rowCount(), 0);
+    QVERIFY(!find<QWidget>(u"frameFunc2"_s)->isEnabled());
+    group->setCheckState(0, Qt::Checked);
+    click(u"cmdFunc20_1"_s);
+    QTRY_COMPARE(openWorkerWindows(), 2);
+    // A second hand-over while this one waits for slots is refused; the run goes on.
+    QString box;
+    QTimer::singleShot(0, this, [&box] {
+        if (auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            box = shown->text();
+            shown->accept();
+        }
+    });
+    Q_EMIT m_window->findChild<Func2Page *>()->batchRequested(130);
+    QCOMPARE(box, u"一括処理の実行中です。終了してから実行してください。"_s);
+    QCOMPARE(m_window->batch().code(), 140);
+    QVERIFY(m_window->batch().isRunning());
+    m_window->close();
+    QTRY_COMPARE(openWorkerWindows(), 0);
+}
+
+QTEST_MAIN(TestConsoleWindow)
+#include "tst_consolewindow.moc"
