@@ -154,7 +154,7 @@ int main(int argc, char *argv[])
 
     const QString sqlite = folder.filePath(u"wide.db"_s);
     QFile(sqlite).open(QIODevice::WriteOnly);
-    benchQuery("sqlite", {u"Provider=SQLite;Data Source="_s + sqlite, u"Wide"_s, {}, {}}, folder.path());
+    benchQuery("sqlite", {u"Provider=SQLite;Data Source="_s + sqlite, u"Wide"_s, {}, {}, {}}, folder.path());
 
     if (!DbTest::MariaDbServer::available()) {
         std::printf("mariadb: not installed, skipped\n");
@@ -166,6 +166,6 @@ int main(int argc, char *argv[])
         std::printf("mariadb: %s\n", qPrintable(error));
         return 1;
     }
-    benchQuery("mariadb", {server.connection(), u"Wide"_s, DbTest::User, DbTest::Password}, folder.path());
+    benchQuery("mariadb", {server.connection(), u"Wide"_s, DbTest::User, DbTest::Password, {}}, folder.path());
     return 0;
 }

@@ -25,7 +25,7 @@ Func6Page::Func6Page(PageDialogs &dialogs, std::function<SqlSettings()> settings
     connect(m_fields, &Func6Fields::explanationRequested, this, &Func6Page::explanationRequested);
 }
 
-void Func6Page::showTable(const QString &table)
+void Func6Page::setTableLabel(const QString &table)
 {
     m_fields->showTable(table);
 }

@@ -25,7 +25,7 @@ public:
     Func6Fields *fields() const { return m_fields; }
 
     /// What the main window does when it shows the page: the table label takes SqlTable.
-    void showTable(const QString &table);
+    void setTableLabel(const QString &table);
 
 Q_SIGNALS:
     void explanationRequested(const QString &file);

@@ -23,7 +23,7 @@ Func7Page::Func7Page(PageDialogs &dialogs, std::function<SqlSettings()> settings
 
 Func7Page::~Func7Page() = default;
 
-void Func7Page::showTable(const QString &table)
+void Func7Page::setTableLabel(const QString &table)
 {
     ui->lblFunc7Table->setText(table);
 }

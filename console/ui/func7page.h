@@ -23,7 +23,7 @@ public:
     ~Func7Page() override;
 
     /// The table label, set whenever the page is shown.
-    void showTable(const QString &table);
+    void setTableLabel(const QString &table);
     /// The statement "一覧表示(&L)" builds from the page as it is.
     QString queryText() const;
 

@@ -22,13 +22,13 @@ public:
         QVERIFY(m_dir.isValid());
         const QString file = m_dir.filePath(QStringLiteral("inv.db"));
         QFile(file).open(QIODevice::WriteOnly); // an empty file is an empty SQLite database
-        m_sqlite = {QStringLiteral("Provider=SQLite;Data Source=") + file, QStringLiteral("PcInfo"), {}, {}};
+        m_sqlite = {QStringLiteral("Provider=SQLite;Data Source=") + file, QStringLiteral("PcInfo"), {}, {}, {}};
         if (!DbTest::MariaDbServer::available())
             return;
         m_server = std::make_unique<DbTest::MariaDbServer>();
         QString error;
         QVERIFY2(m_server->start(&error), qPrintable(error));
-        m_maria = {m_server->connection(), QStringLiteral("PcInfo"), DbTest::User, DbTest::Password};
+        m_maria = {m_server->connection(), QStringLiteral("PcInfo"), DbTest::User, DbTest::Password, {}};
     }
 
     /// Adds one row per backend to a data table: the settings as column "settings".

@@ -115,7 +115,7 @@ private Q_SLOTS:
         if (accepted)
             return;
         // A connection that cannot work: a refusal must come before it is tried.
-        const SqlSettings nowhere{u"Provider=SQLite;Data Source=/nonexistent/x.db"_s, u"PcInfo"_s, {}, {}};
+        const SqlSettings nowhere{u"Provider=SQLite;Data Source=/nonexistent/x.db"_s, u"PcInfo"_s, {}, {}, {}};
         std::optional<PageRefusal> refusal;
         const DatabaseOutcome outcome = FieldCheck::edit(nowhere, Edit::Add, name, {}, &refusal);
         QVERIFY(refusal);

@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
     QFile::copy(source.filePath(u"packaging/TarvoAgent.ini"_s), ini);
     QFile::copy(source.filePath(u"packaging/TarvoInfo.dat"_s), dat);
     QFile(sqlite).open(QIODevice::WriteOnly);
-    const SqlSettings settings{u"Provider=SQLite;Data Source="_s + sqlite, u"TarvoInfo"_s, {}, {}};
+    const SqlSettings settings{u"Provider=SQLite;Data Source="_s + sqlite, u"TarvoInfo"_s, {}, {}, {}};
     if (!createDemoDatabase(source.filePath(u"packaging/schema-sqlite.sql"_s), settings))
         return 1;
 
@@ -108,7 +108,7 @@ int main(int argc, char *argv[])
     bool ok = true;
     Func6Page page6(dialogs, [settings] { return settings; });
     page6.resize(1180, 720);
-    page6.showTable(settings.table);
+    page6.setTableLabel(settings.table);
     page6.agentSettings()->openFile(ini);
     page6.definitions()->openFile(dat);
     page6.findChild<QAbstractButton *>(u"cmdFunc6Field_0"_s)->click();
@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
 
     Func7Page page7(dialogs, [settings] { return settings; });
     page7.resize(900, 600);
-    page7.showTable(settings.table);
+    page7.setTableLabel(settings.table);
     page7.findChild<QAbstractButton *>(u"cmdFunc7_0"_s)->click();
     auto *fields = page7.findChild<QListWidget *>(u"lvwFunc7Field"_s);
     for (const QString &name : {u"SysComputerName"_s, u"SysOS"_s, u"SysIPAddress"_s, u"LibcVersion"_s}) {

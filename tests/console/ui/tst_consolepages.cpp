@@ -162,7 +162,7 @@ private Q_SLOTS:
         writeFile(dat, u"[APPLICATION_XP]\r\nOfficeVersion=R;YYYYMMDD;HHMMSS;HKEY_LOCAL_MACHINE;SOFTWARE\\Office;Version;\r\n"_s);
         const QString dbFile = m_dir.filePath(u"inv.db"_s);
         QFile(dbFile).open(QIODevice::WriteOnly);
-        const SqlSettings settings{u"Provider=SQLite;Data Source="_s + dbFile, u"PcInfo"_s, {}, {}};
+        const SqlSettings settings{u"Provider=SQLite;Data Source="_s + dbFile, u"PcInfo"_s, {}, {}, {}};
         {
             Database db(m_dir.path());
             QVERIFY(db.open(settings.connectionString()));
