@@ -28,6 +28,7 @@ Func6AgentSettings::Func6AgentSettings(PageDialogs &dialogs, QWidget *parent)
     ui->setupUi(this);
     ui->cmdFunc6Ini_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     ui->cmdFunc6Ini_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    ui->sstabFunc6->setUsesScrollButtons(false); // every tab caption stays in sight
     ui->cmdFunc6IniEdit->setEnabled(false);
     ui->cmdFunc6Timing->setVisible(false);
 

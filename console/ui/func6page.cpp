@@ -17,8 +17,8 @@ Func6Page::Func6Page(PageDialogs &dialogs, std::function<SqlSettings()> settings
     layout->addWidget(m_agent, 0, 0);
     layout->addWidget(m_fields, 1, 0);
     layout->addWidget(m_definitions, 0, 1, 2, 1);
-    layout->setColumnStretch(0, 2);
-    layout->setColumnStretch(1, 3);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1); // spare height goes to the field list
     connect(m_agent, &Func6AgentSettings::explanationRequested, this, &Func6Page::explanationRequested);
     connect(m_definitions, &Func6Definitions::explanationRequested, this, &Func6Page::explanationRequested);
