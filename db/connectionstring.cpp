@@ -94,6 +94,8 @@ bool has(const QList<Pair> &pairs, QStringView key)
 void fillOdbc(const QList<Pair> &pairs, ConnectionTarget *target)
 {
     target->driver = u"QODBC"_s;
+    // A server that does not answer must end with a message, not hang the caller.
+    target->connectOptions = u"SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"_s;
     target->userName = lookup(pairs, {u"user id"});
     target->password = lookup(pairs, {u"password"});
     // The text reaches the ODBC driver manager unchanged; only the credentials the callers append

@@ -179,6 +179,17 @@ bool Database::close()
     return true;
 }
 
+QSqlDatabase Database::handle() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Database::takeError(const QSqlError &error, const QString &fallback)
+{
+    clearErrors();
+    failFromDriver(error, fallback);
+}
+
 void Database::clearErrors()
 {
     m_errors.clear();

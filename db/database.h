@@ -52,6 +52,11 @@ public:
     /// Closes the connection; false when it was not open.
     bool close();
 
+    /// The open Qt connection, for views that fetch rows only as they are shown.
+    class QSqlDatabase handle() const;
+    /// Takes over the error of a statement run on handle(), as the operations above report theirs.
+    void takeError(const class QSqlError &error, const QString &fallback);
+
     const QList<DatabaseError> &errors() const { return m_errors; }
     const QString &failureText() const { return m_failureText; }
 

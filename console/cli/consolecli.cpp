@@ -3,6 +3,7 @@
 #include "common/programfolder.h"
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
+#include "console/cli/databasecommands.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/consolesettings.h"
 #include "console/nametable.h"
@@ -298,11 +299,14 @@ QString CliUsage()
            "  log HOST                            the agent's status log\n"
            "  distribute|distribute-restart|distribute-collect FILE HOST...\n"
            "                                      send a file (then restart / run the collector)\n"
-           "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s;
+           "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
+           + DatabaseCommandsUsage();
 }
 
 int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
 {
+    if (IsDatabaseCommand(options.command))
+        return RunDatabaseCommand(options, out, err);
     CliRun run(options, out, err);
     return run.run();
 }

@@ -25,7 +25,10 @@
 #include "console/ui/func5page.h"
 #include "console/ui/networktreebinder.h"
 #include "console/ui/pagecontext.h"
-#include "console/ui/pendingpage.h"
+#include "console/ui/frminformation.h"
+#include "console/ui/func6page.h"
+#include "console/ui/func7page.h"
+#include "console/ui/pagedialogs.h"
 #include "console/ui/windowfrontend.h"
 #include "db/connectionstring.h"
 #include "ui_frmtarvocontrol.h"
@@ -153,9 +156,14 @@ void frmTarvoControl::addPages()
     m_func3 = new Func3Page(*m_context, this);
     m_func4 = new Func4Page(*m_context, this);
     m_func5 = new Func5Page(*m_func5Results, *m_frontEnd, m_programFolder, this);
-    // Pages 6 and 7 (Func6Page, Func7Page) take the place of these two frames.
-    m_func6 = new PendingPage(u"frameFunc6"_s, QString::fromUtf16(PageTips[5]), this);
-    m_func7 = new PendingPage(u"frameFunc7"_s, QString::fromUtf16(PageTips[6]), this);
+    m_pageDialogs = std::make_unique<PageDialogs>(*m_frontEnd, m_programFolder);
+    const auto sqlSettings = [this] { return sqlSettingsOf(m_settings, m_programFolder); };
+    m_func6 = new Func6Page(*m_pageDialogs, sqlSettings, this);
+    m_func7 = new Func7Page(*m_pageDialogs, sqlSettings, this);
+    connect(m_func6, &Func6Page::explanationRequested, this, [this](const QString &file) {
+        frmInformation explanation(m_programFolder, file, this);
+        explanation.exec();
+    });
     for (QWidget *page : std::initializer_list<QWidget *>{m_func1, m_func2, m_func3, m_func4,
                                                           m_func5, m_func6, m_func7})
         m_ui->pageStack->addWidget(page);
@@ -203,7 +211,10 @@ void frmTarvoControl::showPage(int page)
         m_func5->setEnabled(false);
         m_func5->setDistributionEnabled(false);
     } else if (page >= 6) {
-        (page == 6 ? m_func6 : m_func7)->setTableLabel(m_settings.SqlTable);
+        if (page == 6)
+            m_func6->setTableLabel(m_settings.SqlTable);
+        else
+            m_func7->setTableLabel(m_settings.SqlTable);
     }
     m_ui->pageStack->setCurrentIndex(page - 1);
     m_frontEnd->showStatus({});

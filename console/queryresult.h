@@ -1,0 +1,40 @@
+#pragma once
+
+#include "console/fieldcheck.h"
+#include "console/querycsv.h"
+#include "console/sqlsettings.h"
+
+#include <QSqlQueryModel>
+
+#include <memory>
+
+class Database;
+
+/// The result window's data (frmDatabase) without widgets: one connection held while the
+/// window is open, a model that fetches rows only as the grid shows them, and the CSV save that
+/// runs the statement again so that every record is written, whatever the grid has fetched.
+class QueryResult
+{
+public:
+    QueryResult(SqlSettings settings, QString queryText);
+    ~QueryResult();
+
+    /// Runs the statement (again) into the model. A refused statement leaves the model empty.
+    DatabaseOutcome run();
+    QSqlQueryModel *model() { return &m_model; }
+    const QString &queryText() const { return m_queryText; }
+
+    /// Runs the statement once more and writes the whole result as CSV to `path`.
+    CsvSaveResult save(const QString &path);
+
+    /// The whole result as CSV bytes, as save() writes them (for standard output).
+    std::optional<QByteArray> csv(qint64 *records, int *lossy, DatabaseOutcome *outcome);
+
+private:
+    bool ensureOpen(DatabaseOutcome *outcome);
+
+    SqlSettings m_settings;
+    QString m_queryText;
+    std::unique_ptr<Database> m_db;
+    QSqlQueryModel m_model;
+};

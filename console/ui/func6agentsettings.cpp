@@ -1,0 +1,134 @@
+#include "console/ui/func6agentsettings.h"
+
+#include "console/ui/frmtiming.h"
+#include "console/ui/pagedialogs.h"
+#include "ui_func6agentsettings.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QRadioButton>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<QLabel *> timerLabels(const QWidget *root)
+{
+    return controlArray<QLabel>(root, u"lblFunc6Timer"_s);
+}
+
+} // namespace
+
+Func6AgentSettings::Func6AgentSettings(PageDialogs &dialogs, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Func6AgentSettings>())
+    , m_dialogs(dialogs)
+{
+    ui->setupUi(this);
+    ui->cmdFunc6Ini_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    ui->cmdFunc6Ini_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    ui->sstabFunc6->setUsesScrollButtons(false); // every tab caption stays in sight
+    ui->cmdFunc6IniEdit->setEnabled(false);
+    ui->cmdFunc6Timing->setVisible(false);
+
+    connect(ui->cmdFunc6Ini_0, &QAbstractButton::clicked, this, &Func6AgentSettings::chooseFile);
+    connect(ui->cmdFunc6Ini_1, &QAbstractButton::clicked, this,
+            [this] { Q_EMIT explanationRequested(u"TarvoControl.mm2"_s); });
+    connect(ui->cmdFunc6IniEdit, &QAbstractButton::clicked, this, &Func6AgentSettings::apply);
+    connect(ui->cmdFunc6Timing, &QAbstractButton::clicked, this, &Func6AgentSettings::editTiming);
+    for (QCheckBox *box : {ui->chkFunc6Sql, ui->chkFunc6Ftp, ui->chkFunc6Mail})
+        connect(box, &QAbstractButton::clicked, this, &Func6AgentSettings::applySectionStates);
+    connect(ui->chkFunc6Proxy, &QAbstractButton::clicked, this, &Func6AgentSettings::proxyClicked);
+    applySectionStates();
+}
+
+Func6AgentSettings::~Func6AgentSettings() = default;
+
+void Func6AgentSettings::chooseFile()
+{
+    const QString path = m_dialogs.openFile(u"TarvoAgent.iniファイルを開く..."_s,
+                                            u"TarvoAgent.iniﾌｧｲﾙ (TarvoAgent.ini)|TarvoAgent.ini"_s);
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+void Func6AgentSettings::openFile(const QString &path)
+{
+    m_path = path;
+    ui->lblFunc6IniFile->setText(path);
+    ui->cmdFunc6Timing->setVisible(true);
+    showValues(AgentSettingsPage::load(path, values().timer));
+    ui->cmdFunc6IniEdit->setEnabled(true);
+}
+
+AgentSettingsValues Func6AgentSettings::values() const
+{
+    AgentSettingsValues values;
+    for (const QLineEdit *box : findChildren<QLineEdit *>())
+        values.texts[box->objectName()] = box->text();
+    for (const QAbstractButton *button : findChildren<QAbstractButton *>()) {
+        if (button->isCheckable())
+            values.checks[button->objectName()] = button->isChecked();
+    }
+    const QList<QLabel *> labels = timerLabels(this);
+    for (int i = 0; i < 3 && i < labels.size(); ++i)
+        values.timer[i] = labels.at(i)->text();
+    return values;
+}
+
+void Func6AgentSettings::showValues(const AgentSettingsValues &values)
+{
+    for (auto it = values.texts.cbegin(); it != values.texts.cend(); ++it) {
+        if (auto *box = findChild<QLineEdit *>(it.key()))
+            box->setText(it.value());
+    }
+    for (auto it = values.checks.cbegin(); it != values.checks.cend(); ++it) {
+        if (auto *button = findChild<QAbstractButton *>(it.key()))
+            button->setChecked(it.value());
+    }
+    const QList<QLabel *> labels = timerLabels(this);
+    for (int i = 0; i < 3 && i < labels.size(); ++i)
+        labels.at(i)->setText(values.timer[i]);
+    applySectionStates();
+}
+
+void Func6AgentSettings::applySectionStates()
+{
+    // The frames first: the proxy box inside the FTP frame then takes its own state.
+    const QMap<QString, bool> states = AgentSettingsPage::sectionStates(values());
+    for (auto it = states.cbegin(); it != states.cend(); ++it) {
+        if (auto *control = findChild<QWidget *>(it.key()))
+            control->setEnabled(it.value());
+    }
+}
+
+void Func6AgentSettings::proxyClicked(bool checked)
+{
+    if (!checked)
+        ui->txtFunc6Proxy->clear();
+    ui->txtFunc6Proxy->setEnabled(checked);
+}
+
+void Func6AgentSettings::apply()
+{
+    const AgentSettingsValues current = values();
+    if (const auto refusal = AgentSettingsPage::check(current)) {
+        m_dialogs.message(refusal->message);
+        focusControl(this, refusal->control);
+        return;
+    }
+    QString error;
+    if (!AgentSettingsPage::save(m_path, current, &error))
+        m_dialogs.message(error);
+}
+
+void Func6AgentSettings::editTiming()
+{
+    frmTiming dialog(m_dialogs, values().timer, this);
+    if (m_dialogs.runModal(&dialog) != QDialog::Accepted)
+        return;
+    const QList<QLabel *> labels = timerLabels(this);
+    for (int i = 0; i < 3 && i < labels.size(); ++i)
+        labels.at(i)->setText(dialog.timer()[i]);
+}

@@ -1,0 +1,127 @@
+#include "console/ui/func6fields.h"
+
+#include "console/definitionlist.h"
+#include "console/ui/pagedialogs.h"
+#include "ui_func6fields.h"
+
+#include <QEvent>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+Func6Fields::Func6Fields(PageDialogs &dialogs, std::function<SqlSettings()> settings,
+                         const DefinitionList &definitions, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Func6Fields>())
+    , m_dialogs(dialogs)
+    , m_settings(std::move(settings))
+    , m_definitions(definitions)
+{
+    ui->setupUi(this);
+    ui->cmdFunc6Field_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    connect(ui->cmdFunc6Field_0, &QAbstractButton::clicked, this, &Func6Fields::connectDatabase);
+    connect(ui->cmdFunc6Field_1, &QAbstractButton::clicked, this,
+            [this] { Q_EMIT explanationRequested(u"TarvoControl.mm3"_s); });
+    connect(ui->lvwFunc6Field, &QTreeWidget::itemClicked, this, &Func6Fields::rowClicked);
+    connect(ui->cmdFunc6FieldEdit_0, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Add); });
+    connect(ui->cmdFunc6FieldEdit_1, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Change); });
+    connect(ui->cmdFunc6FieldEdit_2, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Drop); });
+    connect(ui->cmdFunc6, &QAbstractButton::clicked, this, &Func6Fields::checkConsistency);
+    ui->txtFunc6Field->installEventFilter(this);
+}
+
+Func6Fields::~Func6Fields() = default;
+
+void Func6Fields::showTable(const QString &table)
+{
+    ui->lblFunc6Table->setText(table);
+}
+
+void Func6Fields::connectDatabase()
+{
+    if (!listColumns())
+        return;
+    ui->txtFunc6Field->clear();
+    ui->txtFunc6Field->setEnabled(true);
+    ui->cmdFunc6Field_0->setEnabled(false); // later edits refresh the list themselves
+    ui->cmdFunc6FieldEdit_0->setEnabled(true);
+    ui->cmdFunc6FieldEdit_1->setEnabled(false);
+    ui->cmdFunc6FieldEdit_2->setEnabled(false);
+}
+
+bool Func6Fields::listColumns()
+{
+    QStringList columns;
+    DatabaseOutcome outcome;
+    {
+        BusyPointer busy(m_dialogs);
+        outcome = FieldCheck::listColumns(m_settings(), &columns);
+    }
+    if (!outcome.ok) {
+        showErrors(outcome);
+        return false;
+    }
+    ui->lvwFunc6Field->clear();
+    for (const QString &name : std::as_const(columns))
+        ui->lvwFunc6Field->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
+    return true;
+}
+
+void Func6Fields::rowClicked()
+{
+    if (const QTreeWidgetItem *item = ui->lvwFunc6Field->currentItem())
+        ui->txtFunc6Field->setText(item->text(0));
+    for (QWidget *button : {ui->cmdFunc6FieldEdit_0, ui->cmdFunc6FieldEdit_1, ui->cmdFunc6FieldEdit_2})
+        button->setEnabled(true);
+}
+
+void Func6Fields::runEdit(FieldCheck::Edit edit)
+{
+    const QTreeWidgetItem *selected = ui->lvwFunc6Field->currentItem();
+    std::optional<PageRefusal> refusal;
+    DatabaseOutcome outcome;
+    {
+        BusyPointer busy(m_dialogs);
+        outcome = FieldCheck::edit(m_settings(), edit, ui->txtFunc6Field->text(),
+                                   selected ? selected->text(0) : QString(), &refusal);
+    }
+    if (refusal) {
+        m_dialogs.message(refusal->message);
+        focusControl(this, refusal->control);
+        return;
+    }
+    if (!outcome.ok) {
+        showErrors(outcome);
+        return;
+    }
+    if (listColumns())
+        ui->txtFunc6Field->clear();
+}
+
+void Func6Fields::checkConsistency()
+{
+    const PageMessage result = FieldCheck::consistencyCheck(m_definitions.rows(), fieldRows());
+    m_dialogs.message(result.text, result.notice);
+}
+
+void Func6Fields::showErrors(const DatabaseOutcome &outcome)
+{
+    for (const QString &error : outcome.errors)
+        m_dialogs.message(error);
+}
+
+QStringList Func6Fields::fieldRows() const
+{
+    QStringList rows;
+    for (int i = 0; i < ui->lvwFunc6Field->topLevelItemCount(); ++i)
+        rows.append(ui->lvwFunc6Field->topLevelItem(i)->text(0));
+    return rows;
+}
+
+bool Func6Fields::eventFilter(QObject *watched, QEvent *event)
+{
+    // A drop always concerns the column just clicked: typing ends that chance.
+    if (event->type() == QEvent::FocusIn)
+        ui->cmdFunc6FieldEdit_2->setEnabled(false);
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "console/sqlsettings.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class PageDialogs;
+class Func6AgentSettings;
+class Func6Definitions;
+class Func6Fields;
+
+/// Page 6 "システム環境管理" (frameFunc6): the agent settings file, the definition file and the
+/// database fields side by side. The main window places it into its page frame.
+class Func6Page : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Func6Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent = nullptr);
+
+    Func6AgentSettings *agentSettings() const { return m_agent; }
+    Func6Definitions *definitions() const { return m_definitions; }
+    Func6Fields *fields() const { return m_fields; }
+
+    /// What the main window does when it shows the page: the table label takes SqlTable.
+    void setTableLabel(const QString &table);
+
+Q_SIGNALS:
+    void explanationRequested(const QString &file);
+
+private:
+    Func6AgentSettings *m_agent;
+    Func6Definitions *m_definitions;
+    Func6Fields *m_fields;
+};

@@ -1,0 +1,86 @@
+#include "console/ui/func7page.h"
+
+#include "console/ui/frmdatabase.h"
+#include "console/ui/pagedialogs.h"
+#include "ui_func7page.h"
+
+using namespace Qt::StringLiterals;
+
+Func7Page::Func7Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Func7Page>())
+    , m_dialogs(dialogs)
+    , m_settings(std::move(settings))
+{
+    ui->setupUi(this);
+    connect(ui->cmdFunc7_0, &QAbstractButton::clicked, this, &Func7Page::connectDatabase);
+    connect(ui->cmdFunc7_1, &QAbstractButton::clicked, this, &Func7Page::showResult);
+    connect(ui->cmdFunc7_2, &QAbstractButton::clicked, this, [this] { setAll(true); });
+    connect(ui->cmdFunc7_3, &QAbstractButton::clicked, this, [this] { setAll(false); });
+    connect(ui->lvwFunc7Field, &QListWidget::itemChanged, this, &Func7Page::itemChanged);
+    showButtons();
+}
+
+Func7Page::~Func7Page() = default;
+
+void Func7Page::setTableLabel(const QString &table)
+{
+    ui->lblFunc7Table->setText(table);
+}
+
+QString Func7Page::queryText() const
+{
+    return m_page.QueryText(m_settings().table, ui->txtFunc7Where->text());
+}
+
+void Func7Page::connectDatabase()
+{
+    DatabaseOutcome outcome;
+    {
+        BusyPointer busy(m_dialogs);
+        outcome = m_page.connect(m_settings());
+    }
+    for (const QString &error : std::as_const(outcome.errors))
+        m_dialogs.message(error);
+    if (!outcome.ok)
+        return;
+    const QSignalBlocker quiet(ui->lvwFunc7Field);
+    ui->lvwFunc7Field->clear();
+    for (const QString &name : m_page.fields()) {
+        auto *item = new QListWidgetItem(name, ui->lvwFunc7Field);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    showButtons();
+}
+
+void Func7Page::itemChanged(QListWidgetItem *item)
+{
+    ui->lvwFunc7Field->setCurrentItem(item);
+    m_page.setChecked(ui->lvwFunc7Field->row(item), item->checkState() == Qt::Checked);
+    showButtons();
+}
+
+void Func7Page::setAll(bool checked)
+{
+    checked ? m_page.checkAll() : m_page.clearAll();
+    const QSignalBlocker quiet(ui->lvwFunc7Field);
+    for (int i = 0; i < ui->lvwFunc7Field->count(); ++i)
+        ui->lvwFunc7Field->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    showButtons();
+}
+
+void Func7Page::showResult()
+{
+    frmDatabase window(m_dialogs, m_settings(), queryText(), this);
+    m_dialogs.runModal(&window);
+}
+
+void Func7Page::showButtons()
+{
+    const QueryButtons &buttons = m_page.buttons();
+    ui->cmdFunc7_0->setEnabled(buttons.connect);
+    ui->cmdFunc7_1->setEnabled(buttons.list);
+    ui->cmdFunc7_2->setEnabled(buttons.checkAll);
+    ui->cmdFunc7_3->setEnabled(buttons.clearAll);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "console/querypage.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class Func7Page;
+}
+class PageDialogs;
+class QListWidgetItem;
+
+/// Page 7 "データベース参照" (frameFunc7): pick columns and a condition, show the result.
+class Func7Page : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Func7Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent = nullptr);
+    ~Func7Page() override;
+
+    /// The table label, set whenever the page is shown.
+    void setTableLabel(const QString &table);
+    /// The statement "一覧表示(&L)" builds from the page as it is.
+    QString queryText() const;
+
+private:
+    void connectDatabase();
+    void itemChanged(QListWidgetItem *item);
+    void setAll(bool checked);
+    void showResult();
+    void showButtons();
+
+    std::unique_ptr<Ui::Func7Page> ui;
+    PageDialogs &m_dialogs;
+    std::function<SqlSettings()> m_settings;
+    QueryPage m_page;
+};
