@@ -1,7 +1,7 @@
 // Console pages 6 and 7: reloading a definition file of 2,000 items after an edit (target
 // < 0.1 s), and a query of 10,000 rows by 60 columns on SQLite and MariaDB: time until the result
 // window shows its first rows (target < 0.5 s) and the CSV save of every row (target < 1 s).
-#include "tests/db/mariadbserver.h"
+#include "support/mariadbserver.h"
 
 #include "console/definitionlist.h"
 #include "console/frontend.h"
@@ -157,7 +157,7 @@ int main(int argc, char *argv[])
     benchQuery("sqlite", {u"Provider=SQLite;Data Source="_s + sqlite, u"Wide"_s, {}, {}, {}}, folder.path());
 
     if (!DbTest::MariaDbServer::available()) {
-        std::printf("mariadb: not installed, skipped\n");
+        std::printf("mariadb: skipped (%s)\n", qPrintable(DbTest::MariaDbServer::unavailable()));
         return 0;
     }
     DbTest::MariaDbServer server;

@@ -5,7 +5,7 @@
 
 #include "console/sqlsettings.h"
 #include "db/database.h"
-#include "db/mariadbserver.h"
+#include "support/mariadbserver.h"
 
 #include <QFile>
 #include <QTemporaryDir>

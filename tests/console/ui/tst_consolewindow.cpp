@@ -236,7 +236,7 @@ void TestConsoleWindow::pageSwitch()
     QCOMPARE(find<QWidget>(u"txtIPAddress_0"_s)->isVisibleTo(m_window.get()), addressBoxes);
     QCOMPARE(find<QWidget>(u"frameFunc%1"_s.arg(page))->isVisible(), true);
     if (page >= 6)
-        QVERIFY(find<QLabel>(u"frameFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
+        QVERIFY(find<QLabel>(u"lblFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
 }
 
 void TestConsoleWindow::batchWithTwoSlots()
