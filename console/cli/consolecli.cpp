@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct CommandSpec
+struct CommandInfo
 {
     const char16_t *name;
     int code;
@@ -28,7 +28,7 @@ struct CommandSpec
     bool batch;
 };
 
-const CommandSpec Commands[] = {
+const CommandInfo Commands[] = {
     {u"params", Frame::GetParameters, 1, false},
     {u"set", Frame::UpdateParameters, 4, false},
     {u"restart", Frame::RestartAgent, 1, true},
@@ -42,11 +42,11 @@ const CommandSpec Commands[] = {
     {u"distribute-collect", Frame::DistributeAndCollect, 2, true},
 };
 
-const CommandSpec *findCommand(const QString &name)
+const CommandInfo *findCommand(const QString &name)
 {
-    for (const CommandSpec &spec : Commands) {
-        if (name == QStringView(spec.name))
-            return &spec;
+    for (const CommandInfo &command : Commands) {
+        if (name == QStringView(command.name))
+            return &command;
     }
     return nullptr;
 }
@@ -72,8 +72,8 @@ public:
 private:
     bool loadSettings();
     bool targets(const QStringList &arguments, QStringList &hosts);
-    int runSingle(const CommandSpec &spec);
-    int runBatch(const CommandSpec &spec);
+    int runSingle(const CommandInfo &command);
+    int runBatch(const CommandInfo &command);
     void printReply(int code, const QString &body);
     int usage(const QString &error);
 
@@ -125,20 +125,20 @@ bool CliRun::targets(const QStringList &arguments, QStringList &hosts)
 
 int CliRun::run()
 {
-    const CommandSpec *spec = findCommand(m_options.command);
-    if (!spec)
+    const CommandInfo *command = findCommand(m_options.command);
+    if (!command)
         return usage(u"unknown command: "_s + m_options.command);
-    if (m_options.arguments.size() < spec->minArguments
-        || (spec->code == Frame::UpdateParameters && (m_options.arguments.size() - 1) % 3 != 0)
-        || (!spec->batch && spec->code != Frame::UpdateParameters
-            && m_options.arguments.size() != spec->minArguments))
+    if (m_options.arguments.size() < command->minArguments
+        || (command->code == Frame::UpdateParameters && (m_options.arguments.size() - 1) % 3 != 0)
+        || (!command->batch && command->code != Frame::UpdateParameters
+            && m_options.arguments.size() != command->minArguments))
         return usage(u"wrong arguments for "_s + m_options.command);
     if (!loadSettings())
         return CliExit::Usage;
-    return spec->batch ? runBatch(*spec) : runSingle(*spec);
+    return command->batch ? runBatch(*command) : runSingle(*command);
 }
 
-int CliRun::runSingle(const CommandSpec &spec)
+int CliRun::runSingle(const CommandInfo &command)
 {
     QStringList hosts;
     if (!targets({m_options.arguments.first()}, hosts))
@@ -146,9 +146,9 @@ int CliRun::runSingle(const CommandSpec &spec)
     if (hosts.size() != 1)
         return usage(u"one computer expected, the group gives "_s + QString::number(hosts.size()));
     QString data;
-    if (spec.code == Frame::GetDataFile) {
+    if (command.code == Frame::GetDataFile) {
         data = m_options.arguments[1].trimmed();
-    } else if (spec.code == Frame::UpdateParameters) {
+    } else if (command.code == Frame::UpdateParameters) {
         QList<ParameterRow> rows;
         for (qsizetype i = 1; i + 2 < m_options.arguments.size(); i += 3) {
             rows.append({u" "_s, u'[' + m_options.arguments[i] + u']', QString()});
@@ -164,7 +164,7 @@ int CliRun::runSingle(const CommandSpec &spec)
     QEventLoop loop;
     QObject::connect(&connection, &AgentConnection::commandFinished, &loop,
                      [&](int, int reply) { replyCode = reply; loop.quit(); });
-    if (!connection.SendCommand(hosts.first(), spec.code, data))
+    if (!connection.SendCommand(hosts.first(), command.code, data))
         return CliExit::Failed;
     loop.exec(); // the connection's time-out bounds the wait
     const Protocol::Reply *reply = Protocol::findReply(replyCode);
@@ -190,9 +190,9 @@ void CliRun::printReply(int code, const QString &body)
     write(m_out, text);
 }
 
-int CliRun::runBatch(const CommandSpec &spec)
+int CliRun::runBatch(const CommandInfo &command)
 {
-    const bool file = IsFileRequest(spec.code);
+    const bool file = IsFileRequest(command.code);
     const QString filePath = file ? QFileInfo(m_options.arguments.first()).absoluteFilePath()
                                   : QString();
     QStringList hosts;
@@ -201,7 +201,7 @@ int CliRun::runBatch(const CommandSpec &spec)
     if (hosts.isEmpty())
         return usage(u"no computer to run on"_s);
     if (file) {
-        if (const auto refusal = DistributionRefusal(spec.code, QFileInfo(filePath).fileName())) {
+        if (const auto refusal = DistributionRefusal(command.code, QFileInfo(filePath).fileName())) {
             m_frontEnd.showMessage(ConsoleFrontEnd::Icon::Exclamation, *refusal);
             return CliExit::Failed;
         }
@@ -216,7 +216,7 @@ int CliRun::runBatch(const CommandSpec &spec)
         write(m_out, result.host + u'\t' + result.result + u'\t' + result.status + u'\n');
     });
     QObject::connect(&batch, &BatchRun::finished, &loop, &QEventLoop::quit);
-    if (!batch.start(hosts, spec.code, filePath))
+    if (!batch.start(hosts, command.code, filePath))
         return CliExit::Usage;
     if (batch.isRunning())
         loop.exec(); // every worker ends by its reply, an error or its time-out

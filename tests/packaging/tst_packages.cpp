@@ -49,17 +49,17 @@ bool shipped(const QString &name)
 }
 
 /// The entries a package must hold, as `dpkg-deb -c` shows them ("mode owner ./path"), from
-/// specs "kind path [source]": kind x program, f file, d folder, l link (path "name -> target");
-/// a spec naming a source file counts only when that file is in the tree.
-QStringList expectedEntries(const QStringList &specs)
+/// lines "kind|path[|source]": kind x program, f file, d folder, l link (path "name -> target");
+/// an entry naming a source file counts only when that file is in the tree.
+QStringList expectedEntries(const QStringList &lines)
 {
     static const QMap<QString, QString> modes = {{u"x"_s, u"-rwxr-xr-x"_s},
                                                  {u"f"_s, u"-rw-r--r--"_s},
                                                  {u"d"_s, u"drwxr-xr-x"_s},
                                                  {u"l"_s, u"lrwxrwxrwx"_s}};
     QStringList entries;
-    for (const QString &spec : specs) {
-        const QStringList parts = spec.split(u'|');
+    for (const QString &line : lines) {
+        const QStringList parts = line.split(u'|');
         if (parts.size() < 3 || shipped(parts.at(2)))
             entries << modes.value(parts.at(0)) + u" root/root ."_s + parts.at(1);
     }
