@@ -20,7 +20,8 @@ public:
     ~SingleInstance() override;
 
     /// True when this process is now the only instance. False when another instance holds the
-    /// program and folder: that instance has then been asked to show itself.
+    /// program and folder (that instance has then been asked to show itself), or when this user
+    /// cannot even open the folder's lock file and so could not tell.
     bool acquire();
     /// Gives the instance up (lock released, socket closed), e.g. just before the program ends.
     void release();

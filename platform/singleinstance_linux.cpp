@@ -136,7 +136,14 @@ bool SingleInstance::acquire()
         return true;
     const QByteArray path = QFile::encodeName(lockFilePath(m_programName, m_folder));
     // CLOEXEC: a program we start must not inherit the lock and keep it after we end.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        // The folder belongs to another user's instance (the service): its lock file can still
+        // be opened for reading, and flock needs no more, so the start sees that one runs.
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+    }
     if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool heldElsewhere = errno == EWOULDBLOCK;
         ::close(fd);

@@ -3,7 +3,11 @@
 
 #include <QCoreApplication>
 #include <QTcpServer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <csignal>
 
@@ -37,6 +41,7 @@ private Q_SLOTS:
     void portInUse();
     void terminationSignal();
     void secondInstanceEnds();
+    void secondInstanceOfAnotherUserEnds();
 };
 
 void TestAgentServer::requestsThatEndTheAgent_data()
@@ -315,6 +320,27 @@ void TestAgentServer::secondInstanceEnds()
     RawConsole console;
     QVERIFY(console.connectTo(folder.port()));
     QVERIFY(console.exchange(rawFrame(400, "\r\n")).value_or("").startsWith("401;"));
+}
+
+// A user's session start beside the service's agent: the folder and its lock file belong to the
+// service's user, yet the second start must see the first and end.
+void TestAgentServer::secondInstanceOfAnotherUserEnds()
+{
+    const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to start the agent as another user");
+    AgentFolder folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                     | QFile::ReadOther | QFile::ExeOther));
+    AgentProcess first(folder);
+    QVERIFY(first.start());
+    QProcess second;
+    second.start(setpriv, {u"--reuid=nobody"_s, u"--regid=nogroup"_s, u"--clear-groups"_s,
+                           folder.file(u"TarvoAgent"_s), u"--headless"_s});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.readAllStandardOutput(), QByteArray());
+    QVERIFY(first.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestAgentServer)
