@@ -9,7 +9,9 @@ namespace {
 constexpr int MaxIdentifierChars = 64;
 const QString ColumnType = u" nvarchar(050);"_s;
 
-DatabaseOutcome failure(const Database &db)
+} // namespace
+
+DatabaseOutcome failureOf(const Database &db)
 {
     DatabaseOutcome outcome{false, {}};
     for (const DatabaseError &error : db.errors())
@@ -19,8 +21,6 @@ DatabaseOutcome failure(const Database &db)
         outcome.errors.append(db.failureText());
     return outcome;
 }
-
-} // namespace
 
 namespace FieldCheck {
 
@@ -44,10 +44,10 @@ DatabaseOutcome listColumns(const SqlSettings &settings, QStringList *columns, b
 {
     Database db(settings.baseFolder);
     if (!db.open(settings.connectionString()))
-        return failure(db);
+        return failureOf(db);
     const auto names = db.columns(settings.table);
     if (!names) {
-        const DatabaseOutcome outcome = failure(db);
+        const DatabaseOutcome outcome = failureOf(db);
         db.close();
         return outcome;
     }
@@ -99,10 +99,10 @@ DatabaseOutcome edit(const SqlSettings &settings, Edit edit, const QString &type
     }
     Database db(settings.baseFolder);
     if (!db.open(settings.connectionString()))
-        return failure(db);
+        return failureOf(db);
     for (const QString &statement : statements(edit, settings.table, field, old)) {
         if (!db.execute(statement)) {
-            const DatabaseOutcome outcome = failure(db);
+            const DatabaseOutcome outcome = failureOf(db);
             db.close();
             return outcome;
         }

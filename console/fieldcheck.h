@@ -14,6 +14,10 @@ struct DatabaseOutcome
     QStringList errors;
 };
 
+class Database;
+/// The failure `db` has just reported, as the pages show it.
+DatabaseOutcome failureOf(const Database &db);
+
 /// A message for the user: the text and whether it is a notice (information icon) or a refusal.
 struct PageMessage
 {

@@ -7,20 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-DatabaseOutcome failure(const Database &db)
-{
-    DatabaseOutcome outcome{false, {}};
-    for (const DatabaseError &error : db.errors())
-        outcome.errors.append(error.description);
-    if (outcome.errors.isEmpty() && !db.failureText().isEmpty())
-        outcome.errors.append(db.failureText());
-    return outcome;
-}
-
-} // namespace
-
 QueryResult::QueryResult(SqlSettings settings, QString queryText)
     : m_settings(std::move(settings))
     , m_queryText(std::move(queryText))
@@ -39,7 +25,7 @@ bool QueryResult::ensureOpen(DatabaseOutcome *outcome)
     m_db = std::make_unique<Database>(m_settings.baseFolder);
     if (m_db->open(m_settings.connectionString()))
         return true;
-    *outcome = failure(*m_db);
+    *outcome = failureOf(*m_db);
     return false;
 }
 
@@ -53,7 +39,7 @@ DatabaseOutcome QueryResult::run()
     if (m_model.lastError().isValid()) {
         m_db->takeError(m_model.lastError(), u"問い合わせを実行できませんでした。"_s);
         m_model.clear();
-        return failure(*m_db);
+        return failureOf(*m_db);
     }
     return outcome;
 }
@@ -66,13 +52,13 @@ std::optional<QByteArray> QueryResult::csv(qint64 *records, int *lossy, Database
     query.setForwardOnly(true);
     if (!query.exec(m_queryText)) {
         m_db->takeError(query.lastError(), u"問い合わせを実行できませんでした。"_s);
-        *outcome = failure(*m_db);
+        *outcome = failureOf(*m_db);
         return std::nullopt;
     }
     QByteArray bytes = QueryCsv::fromQuery(query, records, lossy);
     if (query.lastError().isValid()) {
         m_db->takeError(query.lastError(), u"問い合わせの結果を読み取れませんでした。"_s);
-        *outcome = failure(*m_db);
+        *outcome = failureOf(*m_db);
         return std::nullopt;
     }
     return bytes;
