@@ -8,6 +8,7 @@
 #include "common/clock.h"
 #include "common/programfolder.h"
 #include "common/versioninfo.h"
+#include "platform/displayserver.h"
 #include "platform/processes.h"
 #include "platform/signalwatcher.h"
 #include "platform/singleinstance.h"
@@ -34,16 +35,16 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// The choice of face, made once: the window when a display is there and --headless is not
-// given (QT_QPA_PLATFORM names a display of Qt's own, such as offscreen); headless otherwise.
+// The choice of face, made once: the window when a display can be reached and --headless is
+// not given (QT_QPA_PLATFORM names a display of Qt's own, such as offscreen); headless
+// otherwise, so that a session whose display has gone still gets its agent.
 bool wantsWindow(int argc, char *argv[])
 {
     for (int index = 1; index < argc; ++index) {
         if (std::string_view(argv[index]) == "--headless")
             return false;
     }
-    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
-        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return DisplayServer::reachable();
 }
 
 } // namespace

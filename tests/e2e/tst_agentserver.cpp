@@ -42,6 +42,7 @@ private Q_SLOTS:
     void terminationSignal();
     void secondInstanceEnds();
     void secondInstanceOfAnotherUserEnds();
+    void goneDisplayRunsHeadless();
 };
 
 void TestAgentServer::requestsThatEndTheAgent_data()
@@ -341,6 +342,30 @@ void TestAgentServer::secondInstanceOfAnotherUserEnds()
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(second.readAllStandardOutput(), QByteArray());
     QVERIFY(first.isRunning());
+}
+
+// A session whose X server has gone (DISPLAY still set) must still get its agent, headless.
+void TestAgentServer::goneDisplayRunsHeadless()
+{
+    QVERIFY(!QFile::exists(u"/tmp/.X11-unix/X987"_s));
+    AgentFolder folder;
+    QProcess agent;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"QT_QPA_PLATFORM"_s);
+    environment.remove(u"WAYLAND_DISPLAY"_s);
+    environment.insert(u"DISPLAY"_s, u":987"_s);
+    agent.setProcessEnvironment(environment);
+    agent.start(folder.file(u"TarvoAgent"_s), {});
+    // The listening line names the port: "Socket(port)は接続待ち状態になりました。"
+    const QByteArray listening = "Socket(" + QByteArray::number(folder.port()) + ")";
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += agent.readAllStandardOutput()).contains(listening)
+                                 || agent.state() == QProcess::NotRunning,
+                             10000);
+    QCOMPARE(agent.state(), QProcess::Running);
+    agent.terminate();
+    QVERIFY(agent.waitForFinished(10000));
+    QCOMPARE(agent.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestAgentServer)
