@@ -41,6 +41,8 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStackedWidget>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -92,8 +94,6 @@ frmTarvoControl::~frmTarvoControl()
 void frmTarvoControl::load()
 {
     m_frontEnd->setBusy(true);
-    if (const QScreen *screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
     setWindowTitle(ApplicationTitle());
     setWindowIcon(ConsoleIcons::treeImage(u"root"_s));
     m_loaded = m_connection->InitSockets();
@@ -105,6 +105,7 @@ void frmTarvoControl::load()
     showPage(1);
     setSingleTargetFrames(false);
     setBatchFrames(false);
+    fitToScreen();
     m_frontEnd->showStatus({});
     enableMenus();
     m_frontEnd->setBusy(false);
@@ -149,6 +150,41 @@ void frmTarvoControl::buildToolbar()
     }
 }
 
+// The tallest page (the settings and database page) needs more height than a laptop screen
+// has: the pages scroll instead of pushing the window's bottom off the screen.
+void frmTarvoControl::scrollPagesWhenTooTall()
+{
+    m_naturalSize = minimumSizeHint().expandedTo(size());
+    auto *layout = m_ui->rightSide->layout();
+    const int index = layout->indexOf(m_ui->pageStack);
+    layout->removeWidget(m_ui->pageStack);
+    auto *scroll = new QScrollArea(m_ui->rightSide);
+    scroll->setObjectName(u"pageScroll"_s);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(m_ui->pageStack);
+    static_cast<QBoxLayout *>(layout)->insertWidget(index, scroll, 1);
+    // Only the page on show claims room, so a short page never scrolls for a tall one.
+    connect(m_ui->pageStack, &QStackedWidget::currentChanged, this, [this](int current) {
+        for (int index = 0; index < m_ui->pageStack->count(); ++index) {
+            const auto policy = index == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+            m_ui->pageStack->widget(index)->setSizePolicy(policy, policy);
+        }
+    });
+}
+
+// The window at its natural size where the screen allows, centred on the screen once its
+// pages have given it its size.
+void frmTarvoControl::fitToScreen()
+{
+    const QScreen *screen = QApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    resize(m_naturalSize.boundedTo(available.size()));
+    move(available.center() - rect().center());
+}
+
 void frmTarvoControl::addPages()
 {
     m_func1 = new Func1Page(*m_context, this);
@@ -167,6 +203,7 @@ void frmTarvoControl::addPages()
     for (QWidget *page : std::initializer_list<QWidget *>{m_func1, m_func2, m_func3, m_func4,
                                                           m_func5, m_func6, m_func7})
         m_ui->pageStack->addWidget(page);
+    scrollPagesWhenTooTall();
     connect(m_func2, &Func2Page::batchRequested, this,
             [this](int code) { startBatch(*m_func2Results, code, {}); });
     connect(m_func2, &Func2Page::exportRequested, this, [this] { exportList(*m_func2Results); });

@@ -66,6 +66,8 @@ private:
     void load();
     void buildToolbar();
     void addPages();
+    void scrollPagesWhenTooTall();
+    void fitToScreen();
     void buildTree();
     void connectButtonsAndMenus();
     void setSingleTargetFrames(bool enabled);
@@ -107,4 +109,5 @@ private:
     Func6Page *m_func6 = nullptr;
     Func7Page *m_func7 = nullptr;
     bool m_loaded = false;
+    QSize m_naturalSize;
 };
