@@ -170,17 +170,19 @@ void AgentConnection::dispatch(int code, const QString &body)
     setState(code == Protocol::successReply(Frame::EndSession) ? ClosedByAgent : Idle);
     const QString time = timeText();
     const Outcome outcome = outcomeOf(code, body, time);
-    switch (code) {
-    case 101: Q_EMIT ShowParameters(body); break;
-    case 301: Q_EMIT ShowFileList(body); break;
-    case 311: Q_EMIT ShowDataFile(body); break;
-    case 401: Q_EMIT ShowStatusLog(body); break;
-    case 901: ShowInformation(m_frontEnd, u"接続が切断されました。"_s); break;
-    default:
-        if (!outcome.box.isEmpty())
-            ShowWarning(m_frontEnd, outcome.box + u"\r\n"_s + body);
-        break;
-    }
+    using Protocol::successReply;
+    if (code == successReply(Frame::GetParameters))
+        Q_EMIT ShowParameters(body);
+    else if (code == successReply(Frame::GetFileInfo))
+        Q_EMIT ShowFileList(body);
+    else if (code == successReply(Frame::GetDataFile))
+        Q_EMIT ShowDataFile(body);
+    else if (code == successReply(Frame::GetStatusLog))
+        Q_EMIT ShowStatusLog(body);
+    else if (code == successReply(Frame::EndSession))
+        ShowInformation(m_frontEnd, u"接続が切断されました。"_s);
+    else if (!outcome.box.isEmpty())
+        ShowWarning(m_frontEnd, outcome.box + u"\r\n"_s + body);
     if (reply->consoleSendsEnd)
         SendEnd();
     CloseConnection();
@@ -192,33 +194,36 @@ void AgentConnection::dispatch(int code, const QString &body)
 AgentConnection::Outcome AgentConnection::outcomeOf(int replyCode, const QString &body,
                                                     const QString &time)
 {
-    struct Row { int code; const char16_t *text; bool withBody; bool success; bool box; };
+    // Each failure names the reply body where the agent puts its reason, and shows a box.
+    struct Row { Frame::Code request; bool success; const char16_t *text; bool withBody; };
     static const Row rows[] = {
-        {101, u"パラメータを表示しました！", false, true, false},
-        {102, u"パラメータ取得に失敗しました！", true, false, true},
-        {111, u"パラメータを更新しました！", false, true, false},
-        {112, u"パラメータ更新に失敗しました！", false, false, true},
-        {131, u"エージェントを再起動しました！", false, true, false},
-        {132, u"エージェントの再起動に失敗しました！", false, false, true},
-        {141, u"情報収集プログラムを実行しました！", false, true, false},
-        {142, u"情報収集プログラムの実行に失敗しました！", false, false, true},
-        {151, u"エージェントを終了しました！", false, true, false},
-        {152, u"エージェントの終了に失敗しました！", false, false, true},
-        {301, u"ファイル情報を表示しました！", false, true, false},
-        {302, u"ファイル情報の取得に失敗しました！", true, false, true},
-        {311, u"データファイルを表示しました！", false, true, false},
-        {312, u"データファイルの取得に失敗しました！", true, false, true},
-        {401, u"稼動ログを表示しました！", false, true, false},
-        {402, u"稼動ログの取得に失敗しました！", true, false, true},
+        {Frame::GetParameters, true, u"パラメータを表示しました！", false},
+        {Frame::GetParameters, false, u"パラメータ取得に失敗しました！", true},
+        {Frame::UpdateParameters, true, u"パラメータを更新しました！", false},
+        {Frame::UpdateParameters, false, u"パラメータ更新に失敗しました！", false},
+        {Frame::RestartAgent, true, u"エージェントを再起動しました！", false},
+        {Frame::RestartAgent, false, u"エージェントの再起動に失敗しました！", false},
+        {Frame::RunCollector, true, u"情報収集プログラムを実行しました！", false},
+        {Frame::RunCollector, false, u"情報収集プログラムの実行に失敗しました！", false},
+        {Frame::TerminateAgent, true, u"エージェントを終了しました！", false},
+        {Frame::TerminateAgent, false, u"エージェントの終了に失敗しました！", false},
+        {Frame::GetFileInfo, true, u"ファイル情報を表示しました！", false},
+        {Frame::GetFileInfo, false, u"ファイル情報の取得に失敗しました！", true},
+        {Frame::GetDataFile, true, u"データファイルを表示しました！", false},
+        {Frame::GetDataFile, false, u"データファイルの取得に失敗しました！", true},
+        {Frame::GetStatusLog, true, u"稼動ログを表示しました！", false},
+        {Frame::GetStatusLog, false, u"稼動ログの取得に失敗しました！", true},
     };
     for (const Row &row : rows) {
-        if (row.code != replyCode)
+        const int code = row.success ? Protocol::successReply(row.request)
+                                     : Protocol::failureReply(row.request);
+        if (code != replyCode)
             continue;
         const QString text = QString::fromUtf16(row.text);
-        return {row.box ? text : QString(),
+        return {row.success ? QString() : text,
                 text + u'(' + (row.withBody ? body : time) + u')', row.success};
     }
-    return {}; // 901 leaves the status as it is
+    return {}; // the end reply leaves the status as it is
 }
 
 void AgentConnection::onReplyTooLarge()

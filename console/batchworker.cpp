@@ -52,22 +52,24 @@ QString BatchWorker::caption() const
 
 QString BatchWorker::replyStatusText(int replyCode)
 {
-    switch (replyCode) {
-    case 131: return u"エージェント再起動！"_s;
-    case 132: return u"エージェントの再起動失敗！"_s;
-    case 141: return u"情報収集プログラム実行！"_s;
-    case 142: return u"情報収集プログラムの実行失敗！"_s;
-    case 151: return u"エージェント終了！"_s;
-    case 152: return u"エージェントの終了失敗！"_s;
-    case 501: return u"ファイル配信！"_s;
-    case 502: return u"ファイル配信失敗！"_s;
-    case 511: return u"ファイル配信＆再起動！"_s;
-    case 512: return u"ファイル配信＆再起動失敗！"_s;
-    case 521: return u"ファイル配信＆情報収集！"_s;
-    case 522: return u"ファイル配信＆情報収集失敗！"_s;
-    case 901: return u"接続切断！"_s;
-    default: return {};
+    struct Row { Frame::Code request; const char16_t *success; const char16_t *failure; };
+    static const Row rows[] = {
+        {Frame::RestartAgent, u"エージェント再起動！", u"エージェントの再起動失敗！"},
+        {Frame::RunCollector, u"情報収集プログラム実行！", u"情報収集プログラムの実行失敗！"},
+        {Frame::TerminateAgent, u"エージェント終了！", u"エージェントの終了失敗！"},
+        {Frame::DistributeFile, u"ファイル配信！", u"ファイル配信失敗！"},
+        {Frame::DistributeAndRestart, u"ファイル配信＆再起動！", u"ファイル配信＆再起動失敗！"},
+        {Frame::DistributeAndCollect, u"ファイル配信＆情報収集！", u"ファイル配信＆情報収集失敗！"},
+    };
+    if (replyCode == Protocol::successReply(Frame::EndSession))
+        return u"接続切断！"_s;
+    for (const Row &row : rows) {
+        if (replyCode == Protocol::successReply(row.request))
+            return QString::fromUtf16(row.success);
+        if (replyCode == Protocol::failureReply(row.request))
+            return QString::fromUtf16(row.failure);
     }
+    return {};
 }
 
 void BatchWorker::run()

@@ -1,5 +1,7 @@
 #include "console/networkscan.h"
 
+#include "net/protocol.h"
+
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
@@ -109,7 +111,7 @@ void NetworkScan::onReadable(Probe *probe, quint32 address)
     if (status == FrameAssembler::Status::Incomplete)
         return;
     const bool answered = status == FrameAssembler::Status::Complete
-        && probe->assembler.takeMessage().code == 901;
+        && probe->assembler.takeMessage().code == Protocol::successReply(Frame::EndSession);
     endProbe(probe, address, answered);
 }
 

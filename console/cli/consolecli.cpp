@@ -176,14 +176,16 @@ int CliRun::runSingle(const CommandInfo &command)
 
 void CliRun::printReply(int code, const QString &body)
 {
+    using Protocol::successReply;
     QString text;
-    if (code == 101) {
+    if (code == successReply(Frame::GetParameters)) {
         for (const ParameterRow &row : ParseParameters(body))
             text += (row.isSection() ? row.key : row.key + u'=' + row.value) + u'\n';
-    } else if (code == 301) {
+    } else if (code == successReply(Frame::GetFileInfo)) {
         for (const FileRow &row : ParseFileList(body))
             text += row.fields().join(u'\t') + u'\n';
-    } else if (code == 311 || code == 401) {
+    } else if (code == successReply(Frame::GetDataFile)
+               || code == successReply(Frame::GetStatusLog)) {
         text = body;
         text.replace(u"\r\n"_s, u"\n"_s);
     }
