@@ -6,9 +6,9 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-mysql libqt6sql6-odbc
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libssl-dev openssl qt6-translations-l10n
   clang libclang-rt-14-dev
-  python3 python3-aiosmtpd python3-pyftpdlib mariadb-server
+  python3 python3-aiosmtpd python3-pyftpdlib python3-openssl mariadb-server minisign
   xvfb fonts-noto-cjk adwaita-icon-theme
   procps iproute2 sqlite3 curl
   dpkg-dev lintian file
