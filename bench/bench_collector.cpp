@@ -103,13 +103,11 @@ struct Folder
     double run(const QStringList &arguments, bool bare)
     {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (bare)
-            environment.insert(u"TARVO_BENCH_BARE_START"_s, u"1"_s);
-        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(dir.path());
         QElapsedTimer timer;
         timer.start();
-        process.start(dir.filePath(u"TarvoInfo"_s), arguments);
+        process.start(bare ? QStringLiteral(TARVO_BARESTART) : dir.filePath(u"TarvoInfo"_s),
+                      arguments);
         if (!process.waitForFinished(60000) || process.exitCode() != 0)
             return -1;
         return double(timer.nsecsElapsed()) / 1e6;

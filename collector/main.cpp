@@ -8,9 +8,6 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // Start and end only: the baseline that bench/bench_collector.cpp sets a pass against.
-    if (qEnvironmentVariableIntValue("TARVO_BENCH_BARE_START") == 1)
-        return 0;
     const QString folder = ProgramFolder::path();
     // Every relative file name of the pass lies in the program folder.
     QDir::setCurrent(folder);

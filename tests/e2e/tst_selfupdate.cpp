@@ -323,6 +323,7 @@ void tst_SelfUpdate::agentThatDoesNotEndIsLeftAlone()
     QVERIFY(folder.write(u"TarvoAgent.new"_s, folder.distributedAgent(), false));
     QVERIFY(folder.startAgent());
     const qint64 pid = folder.agentPid();
+    QVERIFY(folder.write(Updater, readFile(QStringLiteral(TARVO_SHORTLIMITUPDATER)), true));
 
     // The agent was not asked to end: the updater gives up when its time is up.
     QProcess updater;

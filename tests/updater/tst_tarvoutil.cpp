@@ -120,12 +120,22 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
 
-/// A limit on the updater's wait for tests of an agent that does not end.
+/// A limit on the updater's wait for tests of an agent that does not end: the folder's updater
+/// becomes the test build that reads it.
 class UpdaterLimit
 {
 public:
-    explicit UpdaterLimit(int ms) { qputenv("TARVO_UPDATER_LIMIT_MS", QByteArray::number(ms)); }
+    UpdaterLimit(const ProgramFolder &folder, int ms)
+    {
+        qputenv("TARVO_UPDATER_LIMIT_MS", QByteArray::number(ms));
+        m_installed = folder.write(u"TarvoUtil"_s,
+                                   programBytes(QStringLiteral(TARVO_SHORTLIMITUPDATER)), true);
+    }
     ~UpdaterLimit() { qunsetenv("TARVO_UPDATER_LIMIT_MS"); }
+    bool installed() const { return m_installed; }
+
+private:
+    bool m_installed = false;
 };
 
 } // namespace
@@ -296,7 +306,8 @@ void tst_TarvoUtil::agentThatDoesNotEnd()
     QVERIFY(folder.isValid());
     QVERIFY(folder.install(1));
     QVERIFY(folder.write(u"TarvoAgent.new"_s, folder.agentProgram(2), false));
-    const UpdaterLimit limit(300);
+    const UpdaterLimit limit(folder, 300);
+    QVERIFY(limit.installed());
 
     QVERIFY(folder.startAgent(command));
     QTRY_VERIFY_WITH_TIMEOUT(folder.logged("updater ready"), Bound);
