@@ -2,12 +2,12 @@
 # Renders every console window to build/screenshots/console/ (offscreen, CJK fonts): a fleet of
 # three agents on 127.0.0.2-4 plus one address without an agent, the console driven page by page.
 # Pictures are named after the window's objectName, with the page after a dash. Windows built
-# elsewhere add their own pictures to the same folder (see TarvoControlShots). Pages 6 and 7 get
+# elsewhere add their own pictures to the same folder (see console/ui/screenshots/). Pages 6 and 7 get
 # one picture per tab, and frmTiming and frmDatabase theirs, from a demo database of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
-cmake --build build -j2 --target TarvoAgent TarvoControlShots pagescreenshots >/dev/null
+cmake --build build -j2 --target TarvoAgent tarvo_console_screenshots >/dev/null
 out="$PWD/build/screenshots/console"
 mkdir -p "$out"
 work="$(mktemp -d)"
@@ -70,8 +70,8 @@ cp packaging/TarvoControl.mm1 packaging/TarvoControl.mm2 packaging/TarvoControl.
   packaging/TarvoControl-guide.html "$work/console/"
 printf 'module to distribute\r\n' > "$work/console/TarvoUpdate.dat"
 
-QT_QPA_PLATFORM=offscreen build/bin/TarvoControlShots "$work/console" "$out" \
+QT_QPA_PLATFORM=offscreen build/bin/tarvo_console_screenshots fleet "$work/console" "$out" \
   "$work/console/TarvoUpdate.dat"
 
 # Pages 6 and 7, tab by tab, with frmTiming and frmDatabase.
-QT_QPA_PLATFORM=offscreen build/bin/pagescreenshots "$PWD" "$out"
+QT_QPA_PLATFORM=offscreen build/bin/tarvo_console_screenshots pages "$PWD" "$out"

@@ -1,4 +1,4 @@
-// TarvoControlShots FOLDER OUTDIR [FILE]: opens the console of FOLDER (its TarvoControl.ini and
+// tarvo_console_screenshots fleet FOLDER OUTDIR [FILE]: opens the console of FOLDER (its TarvoControl.ini and
 // TarvoNetwork.ini name running agents), drives every page as a user would and saves each
 // window as OUTDIR/<objectName>[-<page>].png. FILE is the file chosen for distribution.
 #include "console/batchrun.h"
@@ -74,11 +74,10 @@ bool statusStarts(frmTarvoControl &window, const QString &text)
 }
 } // namespace
 
-int main(int argc, char **argv)
+int runFleetShots(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     if (argc < 3) {
-        std::fputs("usage: TarvoControlShots FOLDER OUTDIR [FILE]\n", stderr);
+        std::fputs("usage: tarvo_console_screenshots fleet FOLDER OUTDIR [FILE]\n", stderr);
         return 2;
     }
     const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -136,11 +135,11 @@ int main(int argc, char **argv)
     window.showPage(2);
     inventory->setCheckState(0, Qt::Checked);
     bool workerSaved = false;
-    QObject::connect(&window.batch(), &BatchRun::workerStarted, &app, [&](BatchWorker *worker) {
+    QObject::connect(&window.batch(), &BatchRun::workerStarted, &window, [&](BatchWorker *worker) {
         if (workerSaved)
             return;
         workerSaved = true;
-        QTimer::singleShot(500, &app, [worker] {
+        QTimer::singleShot(500, &window, [worker] {
             for (QWidget *top : QApplication::topLevelWidgets()) {
                 if (auto *client = qobject_cast<frmClient *>(top); client && client->isVisible()) {
                     save(*client, u"frmClient"_s);

@@ -1,6 +1,6 @@
 // Renders pages 6 and 7, frmTiming and frmDatabase over the shipped settings, definition file and
 // a demo database with two PCs, so that a reviewer can look at them without a display.
-//   pagescreenshots SOURCE_DIR OUTPUT_DIR
+//   tarvo_console_screenshots pages SOURCE_DIR OUTPUT_DIR
 #include "console/ui/frmdatabase.h"
 #include "console/ui/frmtiming.h"
 #include "console/ui/func6agentsettings.h"
@@ -82,11 +82,10 @@ bool save(QWidget *widget, const QString &folder, const QString &name)
 
 } // namespace
 
-int main(int argc, char *argv[])
+int runPageShots(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     if (argc != 3) {
-        std::fputs("usage: pagescreenshots SOURCE_DIR OUTPUT_DIR\n", stderr);
+        std::fputs("usage: tarvo_console_screenshots pages SOURCE_DIR OUTPUT_DIR\n", stderr);
         return 2;
     }
     const QDir source(QString::fromLocal8Bit(argv[1]));
