@@ -2,7 +2,7 @@
 
 #include "common/clock.h"
 #include "net/baswsock.h"
-#include "platform/os_linux.h"
+#include "platform/probes/os.h"
 
 #include <QSysInfo>
 

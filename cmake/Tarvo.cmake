@@ -1,9 +1,20 @@
-# tarvo_add_library(<target> [DEPS ...]): one static library from the *.cpp and *.h of the
-# calling folder (main.cpp excluded: it belongs to the program built over the library).
+# tarvo_add_library(<target> [FOLDERS ...] [DEPS ...]): one static library from the *.cpp and *.h
+# of the calling folder and of the subfolders FOLDERS names (main.cpp excluded: it belongs to the
+# program built over the library).
 function(tarvo_add_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "" "" "FOLDERS;DEPS" ${ARGN})
+  set(sources "")
+  set(headers "")
+  set(folders ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(folder ${ARG_FOLDERS})
+    list(APPEND folders ${CMAKE_CURRENT_SOURCE_DIR}/${folder})
+  endforeach()
+  foreach(folder ${folders})
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+    file(GLOB folder_headers CONFIGURE_DEPENDS ${folder}/*.h)
+    list(APPEND sources ${folder_sources})
+    list(APPEND headers ${folder_headers})
+  endforeach()
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
     add_library(${target} STATIC ${sources} ${headers})

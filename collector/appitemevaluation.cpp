@@ -1,7 +1,7 @@
 #include "collector/appitemevaluation.h"
 
 #include "collector/registrytext.h"
-#include "platform/registry.h"
+#include "platform/probes/registry.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "collector/definitions/appitem.h"
 #include "collector/runcontext.h"
 #include "common/profilefile.h"
-#include "platform/sysinfo.h"
+#include "platform/probes/sysinfo.h"
 
 #include <QDateTime>
 #include <QList>

@@ -7,7 +7,7 @@
 #include "collector/mailstep.h"
 #include "collector/sqlstep.h"
 #include "common/clock.h"
-#include "platform/sysinfo.h"
+#include "platform/probes/sysinfo.h"
 
 #include <QDir>
 

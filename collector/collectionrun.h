@@ -1,7 +1,7 @@
 #pragma once
 
 #include "collector/runcontext.h"
-#include "platform/registry.h"
+#include "platform/probes/registry.h"
 
 #include <QString>
 #include <QStringList>

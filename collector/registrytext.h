@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/registry.h"
+#include "platform/probes/registry.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "platform/drives_linux.h"
+#include "platform/probes/drives.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "platform/network_adapters.h"
-#include "platform/network_parsers.h"
+#include "platform/probes/network_adapters.h"
+#include "platform/probes/network_parsers.h"
 
 #include <QDir>
 #include <QFile>

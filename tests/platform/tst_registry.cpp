@@ -1,7 +1,7 @@
 #include "common/codepage.h"
-#include "platform/dpkgstatus.h"
-#include "platform/regfile.h"
-#include "platform/registry.h"
+#include "platform/probes/dpkgstatus.h"
+#include "platform/probes/regfile.h"
+#include "platform/probes/registry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "platform/cpuinfo.h"
-#include "platform/keyboard_linux.h"
-#include "platform/memory_linux.h"
-#include "platform/msnetwork_linux.h"
-#include "platform/os_linux.h"
-#include "platform/printer_linux.h"
-#include "platform/processor_linux.h"
-#include "platform/screen_linux.h"
-#include "platform/sysinfo.h"
+#include "platform/probes/cpuinfo.h"
+#include "platform/probes/keyboard.h"
+#include "platform/probes/memory.h"
+#include "platform/probes/msnetwork.h"
+#include "platform/probes/os.h"
+#include "platform/probes/printer.h"
+#include "platform/probes/processor.h"
+#include "platform/probes/screen.h"
+#include "platform/probes/sysinfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The probes on this machine: the values differ from PC to PC, so the forms are checked.
-#include "platform/drives_linux.h"
-#include "platform/sysinfo.h"
-#include "platform/sysprobe.h"
+#include "platform/probes/drives.h"
+#include "platform/probes/sysinfo.h"
+#include "platform/probes/sysprobe.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -2,8 +2,8 @@
 #include "collector/definitions/definitionfile.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
-#include "platform/registry.h"
-#include "platform/sysinfo.h"
+#include "platform/probes/registry.h"
+#include "platform/probes/sysinfo.h"
 
 #include <QFile>
 
