@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 /// What the console's core shows to its user: the windows implement it with the status bar,
 /// message boxes, the wait cursor and the file dialog; the command line with lines on standard
@@ -32,3 +33,10 @@ void ShowApplicationError(ConsoleFrontEnd &frontEnd, const QString &text);
 void ShowWarning(ConsoleFrontEnd &frontEnd, const QString &text);
 /// A notice box (information icon) with `text`; the pointer goes back to normal first.
 void ShowInformation(ConsoleFrontEnd &frontEnd, const QString &text);
+
+/// A Windows file filter "Name|*.x|Name|*.*" as Qt's filters {"Name (*.x)", "Name (*.*)"}; a
+/// text without "|" is Qt's "Name (*.x);;Name (*)" already.
+QStringList QtFileFilters(const QString &windowsFilter);
+/// The extension a Qt filter's first pattern names ("csv" for "CSV (*.csv)"), "" for "*.*" or
+/// none.
+QString SuffixOfFilter(const QString &qtFilter);

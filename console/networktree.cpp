@@ -51,6 +51,7 @@ QString NetworkTree::addNode(const QString &parentKey, const NetworkResource &re
     node.tag = u"N"_s;
     node.resource = resource;
     TreeNode &parent = m_nodes[parentKey];
+    node.ticked = parent.ticked;
     parent.children.append(node.key);
     m_nodes.insert(node.key, node);
     if (resource.displayType == NetworkResource::Server && !resource.address.isEmpty())
@@ -109,6 +110,20 @@ void NetworkTree::onEnumerated(int, const QStringList &path,
         if (m_nodes.value(key).resource.displayType != NetworkResource::Server)
             addPlaceholder(key);
     }
+    if (m_nodes.value(parentKey).ticked && !added.isEmpty()) {
+        Q_EMIT ticksAdded(added);
+        fillTicked(added);
+    }
+}
+
+void NetworkTree::fillTicked(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        const auto it = m_nodes.constFind(key);
+        if (it != m_nodes.cend() && it->ticked && it->tag == u"N"_s
+            && it->resource.displayType != NetworkResource::Server)
+            expand(key);
+    }
 }
 
 const TreeNode *NetworkTree::node(const QString &key) const
@@ -122,7 +137,27 @@ QStringList NetworkTree::tick(const QString &key, bool ticked)
     QStringList changed;
     if (m_nodes.contains(key))
         collectTicks(key, ticked, changed);
+    if (ticked)
+        fillTicked(changed);
     return changed;
+}
+
+QStringList NetworkTree::tickedComputers() const
+{
+    QStringList names;
+    collectTickedComputers(RootKey, names);
+    return names;
+}
+
+void NetworkTree::collectTickedComputers(const QString &key, QStringList &names) const
+{
+    const TreeNode *n = node(key);
+    if (!n)
+        return;
+    if (n->ticked && n->image == u"server"_s && !names.contains(n->text))
+        names.append(n->text);
+    for (const QString &child : n->children)
+        collectTickedComputers(child, names);
 }
 
 void NetworkTree::collectTicks(const QString &key, bool ticked, QStringList &changed)

@@ -39,8 +39,11 @@ public:
     void expand(const QString &key);
     const TreeNode *node(const QString &key) const;
     /// Ticks or unticks a node and, depth first, everything under it; returns the keys changed
-    /// in that order.
+    /// in that order. A ticked node not yet filled is filled first, as its expansion would: what
+    /// arrives under a ticked node arrives ticked (announced by ticksAdded()).
     QStringList tick(const QString &key, bool ticked);
+    /// The names of the ticked computers, in tree order, each once.
+    QStringList tickedComputers() const;
 
     /// What ticking did to a result list.
     struct TickEffect
@@ -56,6 +59,8 @@ Q_SIGNALS:
     /// `keys` were added under `parentKey`, in order.
     void nodesAdded(const QString &parentKey, const QStringList &keys);
     void nodeRemoved(const QString &key);
+    /// `keys` arrived under a ticked node and are ticked with it.
+    void ticksAdded(const QStringList &keys);
     /// A computer's address became known (for the console's name table).
     void addressKnown(const QString &name, const QString &address);
 
@@ -63,6 +68,8 @@ private:
     void onEnumerated(int source, const QStringList &path,
                       const QList<NetworkResource> &children);
     QString addNode(const QString &parentKey, const NetworkResource &resource);
+    void fillTicked(const QStringList &keys);
+    void collectTickedComputers(const QString &key, QStringList &names) const;
     void addPlaceholder(const QString &key);
     void collectTicks(const QString &key, bool ticked, QStringList &changed);
 

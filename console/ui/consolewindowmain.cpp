@@ -7,7 +7,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,6 +18,11 @@ int RunConsoleWindow(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle());
+    // The console speaks Japanese: Qt's own texts (file dialogs, standard buttons) do too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     QString folder = ProgramFolder::path();
     const QStringList arguments = QApplication::arguments();
     const qsizetype at = arguments.indexOf(u"--folder"_s);

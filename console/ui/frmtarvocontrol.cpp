@@ -39,6 +39,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTreeWidget>
 #include <QScreen>
 #include <QScrollArea>
@@ -240,13 +241,13 @@ void frmTarvoControl::showPage(int page)
     m_binder->setCheckBoxes(false);
     m_binder->setCheckBoxes(batchPage);
     m_ui->frameComputers->setEnabled(m_targets->treeEnabled());
-    if (page == 2) {
-        m_func2Results->clear();
-        m_func2->setEnabled(false);
-    } else if (page == 5) {
-        m_func5Results->clear();
-        m_func5->setEnabled(false);
-        m_func5->setDistributionEnabled(false);
+    if (page == 2 || page == 5) {
+        // The list is the ticked computers, whatever happened on the other pages meanwhile.
+        ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
+        list.clear();
+        for (const QString &computer : m_tree->tickedComputers())
+            list.addTarget(computer);
+        setBatchPageEnabled(page, list.rowCount() > 0);
     } else if (page >= 6) {
         if (page == 6)
             m_func6->setTableLabel(m_settings.SqlTable);
@@ -296,15 +297,18 @@ void frmTarvoControl::onTicked(const QStringList &changed)
         return;
     ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
     const NetworkTree::TickEffect effect = m_tree->applyTicks(changed, list);
-    if (effect.rowAdded || effect.listEmptied) {
-        const bool enabled = effect.rowAdded || list.rowCount() > 0;
-        if (page == 2) {
-            m_func2->setEnabled(enabled);
-            m_func2->commandFrame()->setEnabled(enabled);
-        } else {
-            m_func5->setEnabled(enabled);
-            m_func5->setDistributionEnabled(enabled);
-        }
+    if (effect.rowAdded || effect.listEmptied)
+        setBatchPageEnabled(page, effect.rowAdded || list.rowCount() > 0);
+}
+
+void frmTarvoControl::setBatchPageEnabled(int page, bool enabled)
+{
+    if (page == 2) {
+        m_func2->setEnabled(enabled);
+        m_func2->commandFrame()->setEnabled(enabled);
+    } else {
+        m_func5->setEnabled(enabled);
+        m_func5->setDistributionEnabled(enabled);
     }
 }
 
@@ -392,6 +396,8 @@ void frmTarvoControl::startBatch(ResultList &list, int code, const QString &file
             m_batchList->setResult(row, result.result, result.status);
     });
     m_batch->start(hosts, code, filePath);
+    if (!filePath.isEmpty())
+        m_frontEnd->showStatus(QDir::toNativeSeparators(filePath)); // the file that goes out
 }
 
 void frmTarvoControl::exportList(const ResultList &list)
@@ -417,6 +423,15 @@ void frmTarvoControl::enableMenus()
 
 void frmTarvoControl::closeEvent(QCloseEvent *event)
 {
+    // Closing ends the workers and loses the results still to come: only when the user says so.
+    if (m_batch && m_batch->isRunning()
+        && QMessageBox::question(this, ApplicationTitle(),
+                                 u"一括処理の実行中です。終了すると処理結果が失われます。終了しますか？"_s,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
     // Every worker ends (closing its sockets) before the single connection is released.
     delete m_batch;
     m_batch = nullptr;

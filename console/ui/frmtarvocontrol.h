@@ -74,6 +74,7 @@ private:
     void setBatchFrames(bool enabled);
     void onNodeClicked();
     void onTicked(const QStringList &changed);
+    void setBatchPageEnabled(int page, bool enabled);
     void onAddressEdited(int box);
     bool onAddressKey(int box, class QKeyEvent *event);
     void startBatch(ResultList &list, int code, const QString &filePath);

@@ -7,7 +7,10 @@
 #include "ui_func5page.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QStorageInfo>
 
 using namespace Qt::Literals::StringLiterals;
@@ -30,7 +33,16 @@ Func5Page::Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QStri
     for (int column = 1; column < m_folders->columnCount(); ++column)
         m_ui->Dir1->hideColumn(column);
     m_files->setFilter(QDir::Files);
+    // The list refreshes itself when the folder changes on disk; the selection that the view
+    // moves meanwhile is not the user's choice. Connected before the view is, so that the flag
+    // is up before the view moves anything.
+    connect(m_files, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_listChanging = true; });
+    connect(m_files, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { m_listChanging = true; });
     m_ui->File1->setModel(m_files);
+    connect(m_ui->File1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Func5Page::takeChoice);
+    connect(m_files, &QAbstractItemModel::rowsRemoved, this, &Func5Page::keepChoice);
+    connect(m_files, &QAbstractItemModel::layoutChanged, this, &Func5Page::keepChoice);
     fillDrives(startFolder);
     setFolder(startFolder);
 
@@ -66,6 +78,9 @@ void Func5Page::fillDrives(const QString &startFolder)
 
 void Func5Page::setFolder(const QString &folder)
 {
+    // Another folder shows other files: the choice made in the last one ends here.
+    m_chosen.clear();
+    m_ui->File1->selectionModel()->clear();
     const QString path = QDir(folder).absolutePath();
     const QModelIndex index = m_folders->index(path);
     m_ui->Dir1->setCurrentIndex(index);
@@ -80,14 +95,6 @@ QString Func5Page::folder() const
     return m_files->rootPath();
 }
 
-QString Func5Page::selectedFile() const
-{
-    const QModelIndex current = m_ui->File1->currentIndex();
-    return current.isValid() && m_ui->File1->selectionModel()->isSelected(current)
-        ? m_files->fileName(current)
-        : QString();
-}
-
 void Func5Page::chooseFile(const QString &folder, const QString &fileName)
 {
     setFolder(folder);
@@ -96,16 +103,54 @@ void Func5Page::chooseFile(const QString &folder, const QString &fileName)
     m_ui->File1->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
 }
 
+void Func5Page::takeChoice()
+{
+    if (m_listChanging)
+        return;
+    const QModelIndexList selected = m_ui->File1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) {
+        // Taken away by the user, or by the file going away (keepChoice() clears that one).
+        if (QFileInfo::exists(m_chosen))
+            m_chosen.clear();
+        return;
+    }
+    m_chosen = m_files->filePath(selected.first());
+    setButtonsEnabled(true);
+}
+
+void Func5Page::keepChoice()
+{
+    m_listChanging = false;
+    const QSignalBlocker quiet(m_ui->File1->selectionModel());
+    const QModelIndex index = m_chosen.isEmpty() ? QModelIndex() : m_files->index(m_chosen);
+    if (!index.isValid()) {
+        m_ui->File1->selectionModel()->clear();
+        if (!m_chosen.isEmpty()) {
+            m_chosen.clear();
+            setButtonsEnabled(false);
+        }
+        return;
+    }
+    m_ui->File1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_ui->File1->viewport()->update();
+}
+
 void Func5Page::setDistributionEnabled(bool enabled)
 {
     m_ui->frameFunc50->setEnabled(enabled);
+    setButtonsEnabled(enabled);
+}
+
+void Func5Page::setButtonsEnabled(bool enabled)
+{
     for (QPushButton *button : {m_ui->cmdFunc5_0, m_ui->cmdFunc5_1, m_ui->cmdFunc5_2})
         button->setEnabled(enabled);
 }
 
 void Func5Page::pressed(int index)
 {
-    const QString fileName = selectedFile();
+    const QString chosen = m_chosen;
+    const QString fileName = QFileInfo(chosen).fileName();
     const DistributionStep step = DistributionRules::step(index, fileName);
     if (!fileName.isEmpty())
         setDistributionEnabled(false);
@@ -116,7 +161,7 @@ void Func5Page::pressed(int index)
                                step.text);
         break;
     case DistributionStep::Batch:
-        Q_EMIT batchRequested(step.code, QDir(folder()).filePath(fileName));
+        Q_EMIT batchRequested(step.code, chosen);
         break;
     case DistributionStep::Export:
         Q_EMIT exportRequested();

@@ -21,9 +21,10 @@ public:
 
     /// `frameFunc50` (the file choice) and the three distribution buttons, enabled together.
     void setDistributionEnabled(bool enabled);
-    /// The folder shown in `Dir1` and the file chosen in `File1` ("" when none).
+    /// The folder shown in `Dir1`; the full path of the file the user chose in `File1` ("" when
+    /// none). A refresh of the list never changes the choice: a chosen file that is gone clears it.
     QString folder() const;
-    QString selectedFile() const;
+    QString chosenFile() const { return m_chosen; }
     /// Shows `folder` and chooses `fileName` in it (as the user would).
     void chooseFile(const QString &folder, const QString &fileName);
 
@@ -36,9 +37,14 @@ private:
     void fillDrives(const QString &startFolder);
     void setFolder(const QString &folder);
     void pressed(int index);
+    void setButtonsEnabled(bool enabled);
+    void takeChoice();
+    void keepChoice();
 
     Ui::Func5Page *m_ui;
     ConsoleFrontEnd &m_frontEnd;
     QFileSystemModel *m_folders;
     QFileSystemModel *m_files;
+    QString m_chosen;
+    bool m_listChanging = false;
 };

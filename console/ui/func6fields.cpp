@@ -78,6 +78,11 @@ void Func6Fields::rowClicked()
 void Func6Fields::runEdit(FieldCheck::Edit edit)
 {
     const QTreeWidgetItem *selected = ui->lvwFunc6Field->currentItem();
+    // Dropping a column deletes its values for every PC: only when the user says so.
+    if (edit == FieldCheck::Edit::Drop && selected
+        && !m_dialogs.confirm(u"項目「%1」を削除すると、すべてのPCのこの項目の値が失われます。削除しますか？"_s
+                                  .arg(selected->text(0))))
+        return;
     std::optional<PageRefusal> refusal;
     DatabaseOutcome outcome;
     {

@@ -20,6 +20,8 @@ NetworkTreeBinder::NetworkTreeBinder(NetworkTree &tree, QTreeWidget &widget, QOb
     connect(&widget, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem *item) { m_tree.expand(keyOf(item)); });
     connect(&widget, &QTreeWidget::itemChanged, this, &NetworkTreeBinder::onItemChanged);
+    // Computers that a ticked group brought along are ticked targets too.
+    connect(&tree, &NetworkTree::ticksAdded, this, &NetworkTreeBinder::ticked);
 }
 
 QString NetworkTreeBinder::keyOf(const QTreeWidgetItem *item) const

@@ -4,6 +4,7 @@
 #include "console/frontend.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QTabWidget>
 
 using namespace Qt::StringLiterals;
@@ -58,4 +59,11 @@ void focusControl(QWidget *root, const QString &name)
             tabs->setCurrentWidget(up);
     }
     control->setFocus();
+}
+
+bool PageDialogs::confirm(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return runModal(&box) == QMessageBox::Yes;
 }

@@ -22,6 +22,9 @@ public:
     QString openFile(const QString &title, const QString &filter);
     QString saveFile(const QString &title, const QString &filter);
     void setBusy(bool busy);
+    /// A question before an action that loses data; true when the user says yes (the default
+    /// button is no).
+    bool confirm(const QString &text);
     /// Shows a window modally; returns its result code.
     virtual int runModal(QDialog *dialog);
 

@@ -56,13 +56,15 @@ void WindowFrontEnd::setBusy(bool busy)
 QString WindowFrontEnd::chooseFile(const QString &caption, const QString &folder,
                                    const QString &filter, bool save)
 {
-    // The Windows filter "Name|*.x|Name|*.*" becomes Qt's "Name (*.x);;Name (*.*)".
-    QStringList parts = filter.split(u'|');
-    QStringList qtFilters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        qtFilters.append(parts.at(i).split(u'(').first().trimmed() + u" ("_s + parts.at(i + 1)
-                         + u')');
-    const QString joined = qtFilters.isEmpty() ? filter : qtFilters.join(u";;"_s);
-    return save ? QFileDialog::getSaveFileName(m_owner, caption, folder, joined)
-                : QFileDialog::getOpenFileName(m_owner, caption, folder, joined);
+    const QStringList filters = QtFileFilters(filter);
+    if (!save)
+        return QFileDialog::getOpenFileName(m_owner, caption, folder, filters.join(u";;"_s));
+    // A name typed without extension gets the chosen filter's.
+    QFileDialog dialog(m_owner, caption, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(SuffixOfFilter(filters.value(0)));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString &chosen) { dialog.setDefaultSuffix(SuffixOfFilter(chosen)); });
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }

@@ -1,6 +1,7 @@
 // What the administrator types into the address boxes and what the result lists write to CSV.
 #include "console/consoletargets.h"
 #include "console/distributionrules.h"
+#include "console/frontend.h"
 #include "console/resultcsv.h"
 #include "console/ipaddressboxes.h"
 #include "console/resultlist.h"
@@ -24,7 +25,37 @@ private Q_SLOTS:
     void targets();
     void distributionButtons_data();
     void distributionButtons();
+    void saveFilters_data();
+    void saveFilters();
 };
+
+void TestConsoleLists::saveFilters_data()
+{
+    // The file dialog's filters and the extension a name typed without one is given.
+    QTest::addColumn<QString>("windowsFilter");
+    QTest::addColumn<QStringList>("qtFilters");
+    QTest::addColumn<QString>("suffix"); // of the first filter
+    QTest::newRow("csv first") << u"CSVファイル (*.csv)|*.csv|すべてのファイル (*.*)|*.*"_s
+                               << QStringList{u"CSVファイル (*.csv)"_s, u"すべてのファイル (*.*)"_s}
+                               << u"csv"_s;
+    QTest::newRow("every file") << u"すべて|*.*"_s << QStringList{u"すべて (*.*)"_s} << QString();
+    QTest::newRow("Qt's form") << u"CSVﾌｧｲﾙ (*.csv);;すべてのﾌｧｲﾙ (*)"_s
+                               << QStringList{u"CSVﾌｧｲﾙ (*.csv)"_s, u"すべてのﾌｧｲﾙ (*)"_s} << u"csv"_s;
+    QTest::newRow("two patterns") << u"Text (*.txt *.log)"_s
+                                  << QStringList{u"Text (*.txt *.log)"_s} << u"txt"_s;
+    QTest::newRow("pattern with a wildcard") << u"Logs|*.lo?"_s << QStringList{u"Logs (*.lo?)"_s}
+                                             << QString();
+    QTest::newRow("nothing") << QString() << QStringList() << QString();
+}
+
+void TestConsoleLists::saveFilters()
+{
+    QFETCH(QString, windowsFilter);
+    QFETCH(QStringList, qtFilters);
+    QFETCH(QString, suffix);
+    QCOMPARE(QtFileFilters(windowsFilter), qtFilters);
+    QCOMPARE(SuffixOfFilter(qtFilters.value(0)), suffix);
+}
 
 void TestConsoleLists::addressBoxes_data()
 {

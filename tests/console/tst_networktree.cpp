@@ -69,8 +69,31 @@ class TestNetworkTree : public QObject
 
 private Q_SLOTS:
     void lazyFillingAndTicks();
+    void tickingFillsFirst();
     void scanFindsOnlyAgentsGently();
 };
+
+void TestNetworkTree::tickingFillsFirst()
+{
+    // A group never expanded is filled when ticked: its computers arrive ticked and become rows,
+    // so that the list holds what the ticks show.
+    Fleet fleet;
+    fleet.tree->buildFirstLevel();
+    QSignalSpy arrived(fleet.tree.get(), &NetworkTree::ticksAdded);
+    QStringList changed = fleet.tree->tick(u"TarvoNetwork.ini"_s, true);
+    for (const QList<QVariant> &signal : std::as_const(arrived))
+        changed += signal.at(0).toStringList();
+    ResultList list(ResultList::func2Columns());
+    QVERIFY(fleet.tree->applyTicks(changed, list).rowAdded);
+    QCOMPARE(list.rowCount(), ComputersPerGroup + 2);
+    QVERIFY(fleet.tree->node(u"TarvoNetwork.ini|Lab|\\\\lab1"_s)->ticked);
+    QCOMPARE(fleet.tree->tickedComputers().size(), ComputersPerGroup + 2);
+    QCOMPARE(fleet.tree->tickedComputers().last(), u"lab1"_s);
+
+    // Unticking one group leaves the other's computers ticked.
+    fleet.tree->tick(u"TarvoNetwork.ini|営業"_s, false);
+    QCOMPARE(fleet.tree->tickedComputers(), (QStringList{u"shared"_s, u"lab1"_s}));
+}
 
 void TestNetworkTree::lazyFillingAndTicks()
 {
@@ -82,13 +105,6 @@ void TestNetworkTree::lazyFillingAndTicks()
     QCOMPARE(fleet.texts(u"_ROOT"_s), (QStringList{u"TarvoNetwork.ini"_s, u"データベース"_s}));
     QCOMPARE(fleet.texts(u"TarvoNetwork.ini"_s), QStringList{u"FAKE"_s});
     QCOMPARE(fleet.tree->node(u"TarvoNetwork.ini"_s)->tag, u"N"_s);
-
-    // Ticking before expansion reaches only the placeholder: no row.
-    ResultList list(ResultList::func2Columns());
-    auto effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini"_s, true), list);
-    QCOMPARE(list.rowCount(), 0);
-    QVERIFY(!effect.rowAdded);
-    fleet.tree->tick(u"TarvoNetwork.ini"_s, false);
 
     fleet.tree->expand(u"TarvoNetwork.ini"_s);
     QCOMPARE(removed.takeFirst().at(0).toString(), u"TarvoNetwork.ini_FAKE"_s);
@@ -112,7 +128,8 @@ void TestNetworkTree::lazyFillingAndTicks()
     QVERIFY(addresses.contains(QVariantList{u"shared"_s, u"127.0.0.9"_s}));
 
     // Ticking the whole inventory: one row per computer, "shared" once, never "FAKE".
-    effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini"_s, true), list);
+    ResultList list(ResultList::func2Columns());
+    auto effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini"_s, true), list);
     QVERIFY(effect.rowAdded);
     QCOMPARE(list.rowCount(), ComputersPerGroup + 2);
     QCOMPARE(list.rows().first().first(), u"shared"_s);

@@ -12,10 +12,12 @@
 #include "console/ui/func2page.h"
 #include "console/ui/func3page.h"
 #include "console/ui/func4page.h"
+#include "console/ui/func5page.h"
 #include "console/ui/networktreebinder.h"
 #include "console/ui/windowfrontend.h"
 #include "support/agentprocess.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +68,8 @@ private Q_SLOTS:
     void addressBoxes();
     void pageSwitch_data();
     void pageSwitch();
+    void ticksAndListsAgree();
+    void distributionKeepsTheChoice();
     void batchWithTwoSlots();
 
 private:
@@ -106,6 +110,7 @@ void TestConsoleWindow::initTestCase()
     QString inventory = u"[フリート]\r\n"_s;
     for (int i = 0; i < FleetAddresses.size(); ++i)
         inventory += u"pc%1=%2\r\n"_s.arg(i + 1).arg(FleetAddresses.at(i));
+    inventory += u"[別館]\r\npc9=127.0.0.9\r\n"_s; // a group nobody expands
     writeCp932(m_console.filePath(u"TarvoNetwork.ini"_s), inventory);
     m_settings = LoadConsoleSettings(m_console.path());
     m_window = std::make_unique<frmTarvoControl>(m_settings, m_console.path());
@@ -239,6 +244,64 @@ void TestConsoleWindow::pageSwitch()
         QVERIFY(find<QLabel>(u"lblFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
 }
 
+void TestConsoleWindow::ticksAndListsAgree()
+{
+    auto targets = [](const ResultList &list) {
+        QStringList names;
+        for (const QStringList &row : list.rows())
+            names.append(row.value(0));
+        return names;
+    };
+    m_window->showPage(2);
+    // Ticking a group never expanded fills it and adds its computer.
+    QTreeWidgetItem *annex = m_window->treeBinder().item(u"TarvoNetwork.ini|別館"_s);
+    QVERIFY(annex && !annex->isExpanded());
+    annex->setCheckState(0, Qt::Checked);
+    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9"_s});
+    QTreeWidgetItem *pc9 = m_window->treeBinder().item(u"TarvoNetwork.ini|別館|\\\\pc9"_s);
+    QVERIFY(pc9);
+    QCOMPARE(pc9->checkState(0), Qt::Checked);
+    QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
+    // Pages 5 and 2 again: each list is the ticked computers, the buttons follow.
+    m_window->showPage(5);
+    QCOMPARE(targets(m_window->func5Results()), QStringList{u"pc9"_s});
+    m_window->showPage(2);
+    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9"_s});
+    QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
+    annex->setCheckState(0, Qt::Unchecked);
+    QCOMPARE(m_window->func2Results().rowCount(), 0);
+    m_window->showPage(5);
+    QCOMPARE(m_window->func5Results().rowCount(), 0);
+    QVERIFY(!find<QWidget>(u"cmdFunc5_0"_s)->isEnabled());
+}
+
+void TestConsoleWindow::distributionKeepsTheChoice()
+{
+    QTemporaryDir files;
+    for (const char *name : {"a_first.txt", "b_second.txt"}) {
+        QFile file(files.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    m_window->showPage(5);
+    m_window->treeBinder().item(u"TarvoNetwork.ini|別館"_s)->setCheckState(0, Qt::Checked);
+    auto *page = m_window->findChild<Func5Page *>();
+    QVERIFY(page);
+    page->chooseFile(files.path(), u"b_second.txt"_s);
+    QCOMPARE(page->chosenFile(), files.filePath(u"b_second.txt"_s));
+    auto *list = find<QAbstractItemView>(u"File1"_s);
+    QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 2);
+    // Another file going away refreshes the list; the choice stays.
+    QVERIFY(QFile::remove(files.filePath(u"a_first.txt"_s)));
+    QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 1);
+    QCOMPARE(page->chosenFile(), files.filePath(u"b_second.txt"_s));
+    // The chosen file going away clears the choice and the distribution buttons.
+    QVERIFY(QFile::remove(files.filePath(u"b_second.txt"_s)));
+    QTRY_COMPARE(page->chosenFile(), QString());
+    QVERIFY(!find<QWidget>(u"cmdFunc5_0"_s)->isEnabled());
+    m_window->treeBinder().item(u"TarvoNetwork.ini|別館"_s)->setCheckState(0, Qt::Unchecked);
+}
+
 void TestConsoleWindow::batchWithTwoSlots()
 {
     m_window->showPage(2);
@@ -286,7 +349,22 @@ void TestConsoleWindow::batchWithTwoSlots()
     QCOMPARE(box, u"一括処理の実行中です。終了してから実行してください。"_s);
     QCOMPARE(m_window->batch().code(), 140);
     QVERIFY(m_window->batch().isRunning());
-    m_window->close();
+    // Closing while the run goes on asks first; "no" (the default) keeps it running.
+    QString question;
+    auto answer = [&question](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [&question, button] {
+            if (auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                question = shown->text();
+                shown->button(button)->click();
+            }
+        });
+    };
+    answer(QMessageBox::No);
+    QVERIFY(!m_window->close());
+    QVERIFY(question.startsWith(u"一括処理の実行中です。"_s));
+    QVERIFY(m_window->batch().isRunning());
+    answer(QMessageBox::Yes);
+    QVERIFY(m_window->close());
     QTRY_COMPARE(openWorkerWindows(), 0);
 }
 
