@@ -1,6 +1,7 @@
 #include "console/networkscan.h"
 
 #include "net/protocol.h"
+#include "net/requestbuilder.h"
 #include "net/streamconnection.h"
 
 #include <QRegularExpression>
@@ -94,7 +95,7 @@ void NetworkScan::launch(quint32 address)
     m_peak = std::max(m_peak, m_open);
     StreamConnection *connection = probe->connection;
     connect(connection, &StreamConnection::connected, this, [connection] {
-        connection->write(Frame::encode(u"900;nnnn;\r\n"));
+        connection->write(RequestBuilder::text(Frame::EndSession));
         connection->setReading(true);
     });
     connect(connection, &StreamConnection::received, this,
