@@ -2,8 +2,9 @@
 
 #include "agent/filespool.h"
 #include "net/baswsock.h"
-#include "net/socketnotifier.h"
-#include "net/socketsender.h"
+#include "net/streamconnection.h"
+
+#include <utility>
 
 namespace {
 
@@ -17,10 +18,26 @@ ConsoleConnection::ConsoleConnection(int socket, QString peerLabel, Limits limit
                                      QString folder, QString programName, QObject *parent)
     : QObject(parent), m_socket(socket), m_peerLabel(std::move(peerLabel)), m_limits(limits),
       m_folder(std::move(folder)), m_programName(std::move(programName)),
-      m_assembler(limits.maxFrameBytes)
+      m_stream(new StreamConnection(this)), m_assembler(limits.maxFrameBytes)
 {
     m_idleTimer.setSingleShot(true);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] { finish(End::IdleTimeOut); });
+    connect(m_stream, &StreamConnection::received, this, &ConsoleConnection::onReceived);
+    connect(m_stream, &StreamConnection::sent, this, &ConsoleConnection::replySent);
+    connect(m_stream, &StreamConnection::closed, this, [this] { finish(End::PeerClosed); });
+    connect(m_stream, &StreamConnection::failed, this,
+            [this](StreamConnection::Failure failure, int wsaError, const QString &text) {
+                if (failure == StreamConnection::Failure::Send) {
+                    Q_EMIT replyFailed(wsaError, text);
+                    return;
+                }
+                // Every notification starts a new idle period, a failing one too.
+                m_idleTimer.start(m_limits.idleTimeOutMs);
+                if (failure == StreamConnection::Failure::Receive)
+                    finish(End::ReceiveError, text);
+                else
+                    finish(End::NotificationError);
+            });
 }
 
 ConsoleConnection::~ConsoleConnection()
@@ -30,11 +47,9 @@ ConsoleConnection::~ConsoleConnection()
 
 void ConsoleConnection::start()
 {
-    m_notifier = new SocketNotifier(m_socket, basWSock::FdRead, this);
-    connect(m_notifier, &SocketNotifier::notified, this, &ConsoleConnection::onNotification);
-    m_sender = new SocketSender(m_socket, this);
-    connect(m_sender, &SocketSender::sent, this, &ConsoleConnection::replySent);
-    connect(m_sender, &SocketSender::failed, this, &ConsoleConnection::replyFailed);
+    m_stream->setReadChunk(ReadChunkBytes);
+    m_stream->adopt(std::exchange(m_socket, basWSock::InvalidSocket));
+    m_stream->setReading(true);
     m_idleTimer.start(m_limits.idleTimeOutMs);
 }
 
@@ -42,19 +57,8 @@ void ConsoleConnection::close()
 {
     m_ended = true;
     m_idleTimer.stop();
-    // Notifier and sender go quiet before the descriptor closes: a reused descriptor must not
-    // inherit their events. They are deleted later, as close() may run inside their signals.
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-        m_sender = nullptr;
-    }
-    if (m_notifier) {
-        m_notifier->setEvents(0);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
-    }
-    if (m_socket != basWSock::InvalidSocket) {
+    m_stream->close();
+    if (m_socket != basWSock::InvalidSocket) { // never started
         QString errorText;
         basWSock::CloseSocket(m_socket, errorText);
         m_socket = basWSock::InvalidSocket;
@@ -65,8 +69,8 @@ void ConsoleConnection::close()
 
 void ConsoleConnection::sendReply(QByteArray frame)
 {
-    if (m_sender)
-        m_sender->send(std::move(frame));
+    if (m_stream->isOpen())
+        m_stream->write(std::move(frame));
 }
 
 void ConsoleConnection::resume()
@@ -82,8 +86,7 @@ void ConsoleConnection::resume()
 
 void ConsoleConnection::setReading(bool on)
 {
-    if (m_notifier)
-        m_notifier->setEvents(on ? basWSock::FdRead : 0);
+    m_stream->setReading(on);
 }
 
 void ConsoleConnection::finish(End end, const QString &detail)
@@ -96,40 +99,22 @@ void ConsoleConnection::finish(End end, const QString &detail)
     Q_EMIT ended(end, detail);
 }
 
-void ConsoleConnection::onNotification(int, int, int error)
+void ConsoleConnection::onReceived(QByteArrayView chunk)
 {
     // Every notification starts a new idle period.
     m_idleTimer.start(m_limits.idleTimeOutMs);
-    if (error != 0) {
-        finish(End::NotificationError);
-        return;
-    }
-    receive();
-}
-
-void ConsoleConnection::receive()
-{
-    // While a large file is spooled, nothing beyond its frame is read.
-    const qint64 wanted = m_spool ? qMin<qint64>(ReadChunkBytes, m_spool->remaining())
-                                  : ReadChunkBytes;
-    if (m_readBuffer.size() < ReadChunkBytes)
-        m_readBuffer.resize(ReadChunkBytes);
-    QString errorText;
-    const qint64 count = basWSock::Recv(m_socket, m_readBuffer.data(), wanted, errorText);
-    if (count == basWSock::SocketError) {
-        if (basWSock::LastError() != basWSock::WsaEWouldBlock)
-            finish(End::ReceiveError, errorText);
-        return;
-    }
-    if (count == 0) {
-        finish(End::PeerClosed);
-        return;
-    }
-    const QByteArrayView chunk(m_readBuffer.constData(), count);
     if (m_spool)
         spool(chunk);
     else
         assemble(chunk);
+    updateReadChunk();
+}
+
+void ConsoleConnection::updateReadChunk()
+{
+    // While a large file is spooled, nothing beyond its frame is read.
+    m_stream->setReadChunk(m_spool ? qMin<qint64>(ReadChunkBytes, m_spool->remaining())
+                                   : ReadChunkBytes);
 }
 
 void ConsoleConnection::assemble(QByteArrayView chunk)

@@ -12,8 +12,7 @@
 #include <optional>
 
 class FileSpool;
-class SocketNotifier;
-class SocketSender;
+class StreamConnection;
 
 /// One accepted console: its socket, the frames it sends (assembled in memory, or a large file
 /// spooled straight to its place), the replies sent back whole, and its idle time-out. It knows
@@ -38,12 +37,13 @@ public:
     };
 
     /// Takes ownership of `socket` (closed with the connection). `folder` and `programName`
-    /// place a spooled file.
+    /// place a spooled file. The stream's transport is chosen through stream() before start().
     ConsoleConnection(int socket, QString peerLabel, Limits limits, QString folder,
                       QString programName, QObject *parent = nullptr);
     ~ConsoleConnection() override;
 
     const QString &peerLabel() const { return m_peerLabel; }
+    StreamConnection &stream() { return *m_stream; }
 
     /// Starts reading requests and the idle time-out.
     void start();
@@ -66,8 +66,8 @@ Q_SIGNALS:
     void ended(ConsoleConnection::End end, const QString &detail);
 
 private:
-    void onNotification(int socket, int event, int error);
-    void receive();
+    void onReceived(QByteArrayView chunk);
+    void updateReadChunk();
     void assemble(QByteArrayView chunk);
     void spool(QByteArrayView chunk);
     void deliver(const Frame::Message &message,
@@ -80,11 +80,9 @@ private:
     Limits m_limits;
     QString m_folder;
     QString m_programName;
-    SocketNotifier *m_notifier = nullptr;
-    SocketSender *m_sender = nullptr;
+    StreamConnection *m_stream;
     QTimer m_idleTimer;
     FrameAssembler m_assembler;
     std::unique_ptr<FileSpool> m_spool;
-    QByteArray m_readBuffer;
     bool m_ended = false;
 };

@@ -1,6 +1,7 @@
 #include "agent/reply.h"
 
 #include "common/codepage.h"
+#include "net/frame.h"
 #include "net/protocol.h"
 
 using namespace Qt::StringLiterals;
@@ -13,7 +14,7 @@ bool Reply::failed() const
 
 QString Reply::logText() const
 {
-    return QString::number(code) + u";nnnn;"_s + CodePage::fromAnsi(body);
+    return Frame::logText(code, body);
 }
 
 Reply failureReply(int code, const QString &text)

@@ -12,7 +12,7 @@ struct Reply
 
     /// Whether the code is a failure reply of the protocol.
     bool failed() const;
-    /// The reply as the log shows it: code ";nnnn;" body.
+    /// The reply as the log shows it: code, length placeholder, body.
     QString logText() const;
 };
 

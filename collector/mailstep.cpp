@@ -73,7 +73,7 @@ void SendMailStep(RunContext &run)
     args.mail.recipients = run.setting("To");
     args.mail.subject = run.setting("Subject");
     args.mail.body = u"添付ファイルを参照ください。"_s;
-    args.timeoutSeconds = u"30"_s;
+    args.timeoutMs = run.mailTimeoutMs;
 
     static const Clock systemClock;
     RunLog log(run.clock ? *run.clock : systemClock);

@@ -25,6 +25,7 @@ struct RunContext
     ProfileFile agentSettings;   // TarvoAgent.ini (only section TarvoInfo is read)
     ColumnLists columns;
     const Clock *clock = nullptr;
+    int mailTimeoutMs = 30000;   // the mail step's longest wait for a step of the dialogue
 
     /// A key of section TarvoInfo of the agent settings, decoded from CP932 ("" when missing).
     QString setting(const char *key) const;

@@ -7,23 +7,11 @@
 #include "console/nametable.h"
 #include "net/baswsock.h"
 #include "net/protocol.h"
+#include "net/requestbuilder.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The requests the single connection sends; the batch requests go through BatchRun.
-bool isSingleRequest(int code)
-{
-    switch (code) {
-    case Frame::GetParameters: case Frame::UpdateParameters: case Frame::RestartAgent:
-    case Frame::RunCollector: case Frame::TerminateAgent: case Frame::GetFileInfo:
-    case Frame::GetDataFile: case Frame::GetStatusLog:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QString codeText(int code)
 {
@@ -69,7 +57,8 @@ void AgentConnection::ReleaseSockets()
 
 bool AgentConnection::SendCommand(const QString &host, int code, const QString &data)
 {
-    if (!isSingleRequest(code))
+    // The batch requests go through BatchRun.
+    if (!Protocol::isSingleRequest(code))
         return false;
     if (m_busy) {
         // Interleaving two requests on one agent session would mix their replies.
@@ -78,7 +67,7 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
     }
     m_busy = true;
     m_requestCode = code;
-    m_request = Frame::encode(QString(codeText(code) + u";nnnn;"_s + data + u"\r\n"_s));
+    m_request = RequestBuilder::text(Frame::Code(code), data);
     m_frontEnd.setBusy(true);
     if (!m_session) {
         m_session = new AgentSession(m_maxReplyBytes, this);
@@ -271,7 +260,7 @@ void AgentConnection::onTimeout()
 
 void AgentConnection::SendEnd()
 {
-    m_session->send(Frame::encode(QString(codeText(Frame::EndSession) + u";nnnn;\r\n"_s)));
+    m_session->send(RequestBuilder::text(Frame::EndSession));
 }
 
 void AgentConnection::CloseConnection()

@@ -1,8 +1,7 @@
 #include "console/agentsession.h"
 
 #include "net/baswsock.h"
-#include "net/socketnotifier.h"
-#include "net/socketsender.h"
+#include "net/streamconnection.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -10,8 +9,19 @@
 using namespace basWSock;
 
 AgentSession::AgentSession(quint32 maxReplyBytes, QObject *parent)
-    : QObject(parent), m_assembler(maxReplyBytes)
+    : QObject(parent), m_stream(new StreamConnection(this)), m_assembler(maxReplyBytes)
 {
+    connect(m_stream, &StreamConnection::connected, this, &AgentSession::connected);
+    connect(m_stream, &StreamConnection::sent, this, &AgentSession::onSent);
+    connect(m_stream, &StreamConnection::received, this, &AgentSession::onReceived);
+    connect(m_stream, &StreamConnection::closed, this, [this] {
+        m_reading = false;
+        Q_EMIT closedByAgent(0);
+    });
+    connect(m_stream, &StreamConnection::failed, this,
+            [this](StreamConnection::Failure failure, int wsaError, const QString &text) {
+                onFailed(int(failure), wsaError, text);
+            });
 }
 
 AgentSession::~AgentSession()
@@ -19,39 +29,62 @@ AgentSession::~AgentSession()
     close();
 }
 
+bool AgentSession::isOpen() const
+{
+    return m_stream->isOpen();
+}
+
+int AgentSession::lastError() const
+{
+    return m_stream->lastError();
+}
+
 bool AgentSession::create(QString &errorText)
 {
     close();
-    m_socket = CreateSocket(AfInet, SockStream, errorText);
-    return m_socket != InvalidSocket;
+    return m_stream->create(errorText);
 }
 
 void AgentSession::connectTo(const QString &address, const QString &port)
 {
-    m_notifier = new SocketNotifier(m_socket, FdConnect, this);
-    connect(m_notifier, &SocketNotifier::notified, this, &AgentSession::onNotified);
-    m_connecting = true;
     QString errorText;
-    if (ConnectSocket(m_socket, address, port, errorText) == 0)
+    if (m_stream->connectTo(address, port, errorText))
         return;
-    // An unconnected socket looks writable: the notifier must not report it as connected.
-    m_notifier->setEvents(0);
-    m_connecting = false;
-    m_lastError = LastError();
-    const int code = m_lastError;
+    const int code = m_stream->lastError();
     QMetaObject::invokeMethod(this, [this, code, errorText] {
         Q_EMIT connectFailed(code, errorText);
     }, Qt::QueuedConnection);
 }
 
+void AgentSession::onFailed(int failure, int wsaError, const QString &errorText)
+{
+    using Failure = StreamConnection::Failure;
+    switch (Failure(failure)) {
+    case Failure::Connect:
+    case Failure::Handshake:
+        Q_EMIT connectFailed(wsaError, errorText);
+        return;
+    case Failure::Send:
+        Q_EMIT sendFailed(wsaError, errorText);
+        return;
+    case Failure::Notification:
+        m_reading = false;
+        // A reset is the agent going away, as an orderly close is.
+        if (wsaError == WsaEConnReset)
+            Q_EMIT closedByAgent(wsaError);
+        else
+            Q_EMIT notificationFailed(wsaError);
+        return;
+    case Failure::Receive:
+        m_reading = false;
+        Q_EMIT receiveFailed(wsaError, errorText);
+        return;
+    }
+}
+
 void AgentSession::send(QByteArray frame)
 {
-    if (!m_sender) {
-        m_sender = new SocketSender(m_socket, this);
-        connect(m_sender, &SocketSender::sent, this, &AgentSession::onSent);
-        connect(m_sender, &SocketSender::failed, this, &AgentSession::sendFailed);
-    }
-    m_sender->send(std::move(frame));
+    m_stream->write(std::move(frame));
 }
 
 void AgentSession::sendWithFile(QByteArray head, const QString &filePath, qint64 fileBytes)
@@ -98,84 +131,39 @@ void AgentSession::sendNextFileChunk()
         return;
     }
     m_fileLeft -= wanted;
-    m_sender->send(std::move(chunk));
+    m_stream->write(std::move(chunk));
 }
 
 void AgentSession::startReading()
 {
     m_assembler.reset();
     m_reading = true;
-    if (!m_notifier) {
-        m_notifier = new SocketNotifier(m_socket, FdRead, this);
-        connect(m_notifier, &SocketNotifier::notified, this, &AgentSession::onNotified);
-    } else {
-        m_notifier->setEvents(FdRead);
-    }
+    m_stream->setReading(true);
 }
 
-void AgentSession::onNotified(int, int event, int error)
+void AgentSession::stopReading()
 {
-    if (event == FdConnect && m_connecting) {
-        m_connecting = false;
-        m_notifier->setEvents(0);
-        m_lastError = error;
-        if (error == 0)
-            Q_EMIT connected();
-        else
-            Q_EMIT connectFailed(error, WsaErrorText(error));
-        return;
-    }
-    if (event != FdRead || !m_reading)
-        return;
-    if (error != 0) {
-        m_reading = false;
-        m_notifier->setEvents(0);
-        m_lastError = error;
-        // A reset is the agent going away, as an orderly close is.
-        if (error == WsaEConnReset)
-            Q_EMIT closedByAgent(error);
-        else
-            Q_EMIT notificationFailed(error);
-        return;
-    }
-    onReadable();
+    m_reading = false;
+    m_stream->setReading(false);
 }
 
-void AgentSession::onReadable()
+void AgentSession::onReceived(QByteArrayView chunk)
 {
-    char buffer[Frame::ChunkSize];
-    QString errorText;
-    const qint64 n = Recv(m_socket, buffer, sizeof buffer, errorText);
-    if (n < 0) {
-        if (LastError() == WsaEWouldBlock)
-            return;
-        m_reading = false;
-        m_notifier->setEvents(0);
-        m_lastError = LastError();
-        Q_EMIT receiveFailed(m_lastError, errorText);
+    if (!m_reading)
         return;
-    }
-    if (n == 0) {
-        m_reading = false;
-        m_notifier->setEvents(0);
-        Q_EMIT closedByAgent(0);
-        return;
-    }
-    switch (m_assembler.feed(QByteArrayView(buffer, n))) {
+    switch (m_assembler.feed(chunk)) {
     case FrameAssembler::Status::Incomplete:
         Q_EMIT receiving();
         return;
     case FrameAssembler::Status::Bad: {
-        m_reading = false;
-        m_notifier->setEvents(0);
+        stopReading();
         const quint32 declared = m_assembler.declaredLength();
         m_assembler.reset();
         Q_EMIT replyTooLarge(declared);
         return;
     }
     case FrameAssembler::Status::Complete:
-        m_reading = false;
-        m_notifier->setEvents(0);
+        stopReading();
         Q_EMIT replyReceived(m_assembler.takeMessage());
         return;
     }
@@ -183,26 +171,8 @@ void AgentSession::onReadable()
 
 void AgentSession::close()
 {
-    m_connecting = false;
     m_reading = false;
     m_file.reset();
-    // Both may be inside their own signal right now: silenced at once, deleted later.
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->disconnect(this);
-        m_sender->deleteLater();
-        m_sender = nullptr;
-    }
-    if (m_notifier) {
-        m_notifier->setEvents(0);
-        m_notifier->disconnect(this);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
-    }
-    if (m_socket != InvalidSocket) {
-        QString errorText;
-        CloseSocket(m_socket, errorText);
-        m_socket = InvalidSocket;
-    }
+    m_stream->close();
     m_assembler.reset();
 }

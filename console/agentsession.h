@@ -8,8 +8,7 @@
 #include <memory>
 
 class QFile;
-class SocketNotifier;
-class SocketSender;
+class StreamConnection;
 
 /// One TCP connection from the console to an agent: connect, send a frame (or a frame whose file
 /// part is streamed from disk), reassemble the reply with the bounded assembler, close. The
@@ -43,9 +42,11 @@ public:
     /// Stops all notifications and closes the socket (idempotent).
     void close();
 
-    bool isOpen() const { return m_socket >= 0; }
+    bool isOpen() const;
     /// The Windows Sockets code of the last receive or connect error; 0 when none.
-    int lastError() const { return m_lastError; }
+    int lastError() const;
+    /// The connection underneath, to choose its transport before create().
+    StreamConnection &stream() { return *m_stream; }
 
 Q_SIGNALS:
     void connected();
@@ -68,19 +69,16 @@ Q_SIGNALS:
     void notificationFailed(int wsaError);
 
 private:
-    void onNotified(int socket, int event, int error);
-    void onReadable();
+    void onReceived(QByteArrayView chunk);
+    void onFailed(int failure, int wsaError, const QString &errorText);
     void onSent(qint64 bytes);
     void sendNextFileChunk();
+    void stopReading();
 
-    int m_socket = -1;
-    int m_lastError = 0;
-    bool m_connecting = false;
+    StreamConnection *m_stream;
     bool m_reading = false;
     qint64 m_sentTotal = 0;
     qint64 m_fileLeft = 0;
     std::unique_ptr<QFile> m_file;
     FrameAssembler m_assembler;
-    SocketNotifier *m_notifier = nullptr;
-    SocketSender *m_sender = nullptr;
 };

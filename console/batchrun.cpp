@@ -3,6 +3,7 @@
 #include "console/batchworker.h"
 #include "console/consolesettings.h"
 #include "net/frame.h"
+#include "net/protocol.h"
 
 #include <QFileInfo>
 
@@ -16,18 +17,12 @@ constexpr int FreeSlot = -1;
 
 bool IsBatchRequest(int code)
 {
-    switch (code) {
-    case Frame::RestartAgent: case Frame::RunCollector: case Frame::TerminateAgent:
-        return true;
-    default:
-        return IsFileRequest(code);
-    }
+    return Protocol::isBatchRequest(code);
 }
 
 bool IsFileRequest(int code)
 {
-    return code == Frame::DistributeFile || code == Frame::DistributeAndRestart
-           || code == Frame::DistributeAndCollect;
+    return Protocol::isFileRequest(code);
 }
 
 QString AgentProgramFileName()

@@ -7,9 +7,9 @@
 #include "console/nametable.h"
 #include "net/baswsock.h"
 #include "net/protocol.h"
+#include "net/requestbuilder.h"
 
 #include <QFileInfo>
-#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 
@@ -151,7 +151,7 @@ void BatchWorker::sendTextRequest()
 {
     setProgress(20);
     m_tmrTimeout.stop();
-    m_session->send(Frame::encode(QString(QString::number(m_job.code) + u";nnnn;\r\n"_s)));
+    m_session->send(RequestBuilder::text(Frame::Code(m_job.code)));
     setStatus(u"コマンド送信中･･･ ("_s + QString::number(m_job.code) + u')');
     setProgress(30);
 }
@@ -168,14 +168,13 @@ void BatchWorker::sendFileRequest()
     const QDateTime created = info.birthTime().isValid() ? info.birthTime() : info.lastModified();
     Frame::FileHeader header{m_job.fileName.trimmed(), fileTime(created),
                              fileTime(info.lastModified()), fileTime(info.lastRead())};
-    QByteArray head = Frame::build(m_job.code, Frame::encodeFilePayload(header, {}));
-    const quint64 total = quint64(head.size()) + quint64(info.size());
-    if (total > 0xFFFFFFFFu) {
+    std::optional<QByteArray> head =
+        RequestBuilder::fileHead(Frame::Code(m_job.code), header, quint64(info.size()));
+    if (!head) {
         // The length field cannot describe the frame: refuse rather than send a wrong one.
         onFileFailed();
         return;
     }
-    qToLittleEndian(quint32(total), head.data() + 4);
     // A stalled transfer must not hold its slot for ever: the time-out runs while sending and
     // restarts whenever a chunk has gone.
     if (m_settings.TimeoutMs > 0)
@@ -184,7 +183,7 @@ void BatchWorker::sendFileRequest()
         if (m_settings.TimeoutMs > 0)
             m_tmrTimeout.start(m_settings.TimeoutMs);
     });
-    m_session->sendWithFile(std::move(head), m_job.filePath, info.size());
+    m_session->sendWithFile(std::move(*head), m_job.filePath, info.size());
     setStatus(u"コマンド送信中･･･ ("_s + QString::number(m_job.code) + u')');
 }
 
@@ -240,7 +239,7 @@ void BatchWorker::onReply(const Frame::Message &message)
     setStatus(replyStatusText(message.code));
     setProgress(80);
     if (Protocol::consoleSendsEndAfter(message.code))
-        m_session->send(Frame::encode(QString(QString::number(Frame::EndSession) + u";nnnn;\r\n"_s)));
+        m_session->send(RequestBuilder::text(Frame::EndSession));
     closeSockets();
     setProgress(100);
     const Protocol::Reply *reply = Protocol::findReply(message.code);

@@ -1,6 +1,7 @@
 #include "console/distributionrules.h"
 
 #include "console/batchrun.h"
+#include "net/frame.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -14,7 +15,9 @@ DistributionStep step(int index, const QString &fileName)
         return {DistributionStep::Message, false, AgentVersionUpText(), 0};
     if (index == 4)
         return {DistributionStep::Export, false, {}, 0};
-    const int code = index == 0 ? 500 : index == 1 ? 510 : 520;
+    const Frame::Code code = index == 0 ? Frame::DistributeFile
+                            : index == 1 ? Frame::DistributeAndRestart
+                                         : Frame::DistributeAndCollect;
     if (const auto refusal = DistributionRefusal(code, fileName))
         return {DistributionStep::Message, true, *refusal, 0};
     return {DistributionStep::Batch, false, {}, code};

@@ -1,9 +1,10 @@
 #include "console/networkscan.h"
 
 #include "net/protocol.h"
+#include "net/requestbuilder.h"
+#include "net/streamconnection.h"
 
 #include <QRegularExpression>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
@@ -58,7 +59,7 @@ NetworkScan::NetworkScan(ScanRange range, quint16 port, int timeoutMs, QObject *
 {
 }
 
-NetworkScan::~NetworkScan() = default; // probes are children: their sockets close with us
+NetworkScan::~NetworkScan() = default; // probes' connections are children: they close with us
 
 void NetworkScan::start()
 {
@@ -87,27 +88,33 @@ void NetworkScan::launchMore()
 void NetworkScan::launch(quint32 address)
 {
     auto *probe = new Probe;
-    probe->socket = new QTcpSocket(this);
+    probe->connection = new StreamConnection(this);
     probe->timer = new QTimer(this);
     probe->timer->setSingleShot(true);
     ++m_open;
     m_peak = std::max(m_peak, m_open);
-    connect(probe->socket, &QTcpSocket::connected, probe->socket, [probe] {
-        probe->socket->write(Frame::encode(u"900;nnnn;\r\n"));
+    StreamConnection *connection = probe->connection;
+    connect(connection, &StreamConnection::connected, this, [connection] {
+        connection->write(RequestBuilder::text(Frame::EndSession));
+        connection->setReading(true);
     });
-    connect(probe->socket, &QTcpSocket::readyRead, this,
-            [this, probe, address] { onReadable(probe, address); });
-    connect(probe->socket, &QTcpSocket::errorOccurred, this,
-            [this, probe, address] { endProbe(probe, address, false); });
-    connect(probe->timer, &QTimer::timeout, this,
-            [this, probe, address] { endProbe(probe, address, false); });
+    connect(connection, &StreamConnection::received, this,
+            [this, probe, address](QByteArrayView chunk) { onReceived(probe, address, chunk); });
+    const auto giveUp = [this, probe, address] { endProbe(probe, address, false); };
+    connect(connection, &StreamConnection::closed, this, giveUp);
+    connect(connection, &StreamConnection::failed, this, giveUp);
+    connect(probe->timer, &QTimer::timeout, this, giveUp);
     probe->timer->start(m_timeoutMs);
-    probe->socket->connectToHost(QHostAddress(address), m_port);
+    QString errorText;
+    if (!connection->create(errorText)
+        || !connection->connectTo(QHostAddress(address).toString(), QString::number(m_port),
+                                  errorText))
+        QTimer::singleShot(0, this, giveUp); // as a refused connect would: from the event loop
 }
 
-void NetworkScan::onReadable(Probe *probe, quint32 address)
+void NetworkScan::onReceived(Probe *probe, quint32 address, QByteArrayView chunk)
 {
-    const auto status = probe->assembler.feed(probe->socket->readAll());
+    const auto status = probe->assembler.feed(chunk);
     if (status == FrameAssembler::Status::Incomplete)
         return;
     const bool answered = status == FrameAssembler::Status::Complete
@@ -117,16 +124,16 @@ void NetworkScan::onReadable(Probe *probe, quint32 address)
 
 void NetworkScan::endProbe(Probe *probe, quint32 address, bool answered)
 {
-    if (!probe->socket)
+    if (!probe->connection)
         return; // a second outcome of a probe already ended (error after the time-out)
     if (answered)
         m_answered.append(address);
     probe->timer->stop();
-    probe->socket->disconnect(this);
-    probe->socket->abort();
-    probe->socket->deleteLater();
+    probe->connection->disconnect(this);
+    probe->connection->close();
+    probe->connection->deleteLater();
     probe->timer->deleteLater();
-    probe->socket = nullptr;
+    probe->connection = nullptr;
     --m_open;
     // The probe itself is freed once no queued signal can name it any more.
     QTimer::singleShot(0, this, [probe] { delete probe; });

@@ -9,8 +9,8 @@
 
 #include <optional>
 
-class QTcpSocket;
 class QTimer;
+class StreamConnection;
 
 /// An IPv4 range written as CIDR ("192.168.1.0/24", or one address).
 struct ScanRange
@@ -51,13 +51,13 @@ Q_SIGNALS:
 private:
     struct Probe
     {
-        QTcpSocket *socket = nullptr;
+        StreamConnection *connection = nullptr;
         QTimer *timer = nullptr;
         FrameAssembler assembler{Frame::HeaderSize + 64};
     };
     void launchMore();
     void launch(quint32 address);
-    void onReadable(Probe *probe, quint32 address);
+    void onReceived(Probe *probe, quint32 address, QByteArrayView chunk);
     void endProbe(Probe *probe, quint32 address, bool answered);
 
     ScanRange m_range;

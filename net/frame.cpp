@@ -1,6 +1,7 @@
 #include "net/frame.h"
 
 #include "common/codepage.h"
+#include "net/protocol.h"
 
 using namespace Qt::StringLiterals;
 
@@ -21,14 +22,7 @@ void putUInt32(QByteArray &bytes, qsizetype offset, quint32 value)
 
 bool isRequestCode(int code)
 {
-    switch (code) {
-    case GetParameters: case UpdateParameters: case RestartAgent: case RunCollector:
-    case TerminateAgent: case GetFileInfo: case GetDataFile: case GetStatusLog:
-    case DistributeFile: case DistributeAndRestart: case DistributeAndCollect: case EndSession:
-        return true;
-    default:
-        return false;
-    }
+    return Protocol::findRequest(code) != nullptr;
 }
 
 QByteArray encode(QStringView text, QByteArrayView tail)
@@ -47,6 +41,11 @@ QByteArray build(int code, QByteArrayView payload)
     frame.append(payload);
     writeLength(frame);
     return frame;
+}
+
+QString logText(int code, QByteArrayView payload)
+{
+    return QString::number(code) + u";nnnn;"_s + CodePage::fromAnsi(payload);
 }
 
 void writeLength(QByteArray &frame)

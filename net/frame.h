@@ -28,6 +28,8 @@ bool isRequestCode(int code);
 QByteArray encode(QStringView text, QByteArrayView tail = {});
 /// A frame from a code and raw payload bytes.
 QByteArray build(int code, QByteArrayView payload);
+/// A frame as log lines show it: the code, the length placeholder and the payload text.
+QString logText(int code, QByteArrayView payload);
 /// Writes the total length of `frame` at offset 4.
 void writeLength(QByteArray &frame);
 quint32 readUInt32(QByteArrayView bytes, qsizetype offset);

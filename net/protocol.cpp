@@ -11,19 +11,19 @@ namespace {
 using enum Payload;
 
 const QList<Request> RequestTable = {
-    // code                           success failure payload crlf
-    {Frame::GetParameters,            101, 102, Empty, true},
-    {Frame::UpdateParameters,         111, 112, Text,  true},
-    {Frame::RestartAgent,             131, 132, Empty, true},
-    {Frame::RunCollector,             141, 142, Empty, true},
-    {Frame::TerminateAgent,           151, 152, Empty, true},
-    {Frame::GetFileInfo,              301, 302, Empty, true},
-    {Frame::GetDataFile,              311, 312, Text,  false},
-    {Frame::GetStatusLog,             401, 402, Empty, true},
-    {Frame::DistributeFile,           501, 502, File,  false},
-    {Frame::DistributeAndRestart,     511, 512, File,  false},
-    {Frame::DistributeAndCollect,     521, 522, File,  false},
-    {Frame::EndSession,               901, 0,   Empty, true},
+    // code                           success failure payload crlf   single batch
+    {Frame::GetParameters,            101, 102, Empty, true,  true,  false},
+    {Frame::UpdateParameters,         111, 112, Text,  true,  true,  false},
+    {Frame::RestartAgent,             131, 132, Empty, true,  true,  true},
+    {Frame::RunCollector,             141, 142, Empty, true,  true,  true},
+    {Frame::TerminateAgent,           151, 152, Empty, true,  true,  true},
+    {Frame::GetFileInfo,              301, 302, Empty, true,  true,  false},
+    {Frame::GetDataFile,              311, 312, Text,  false, true,  false},
+    {Frame::GetStatusLog,             401, 402, Empty, true,  true,  false},
+    {Frame::DistributeFile,           501, 502, File,  false, false, true},
+    {Frame::DistributeAndRestart,     511, 512, File,  false, false, true},
+    {Frame::DistributeAndCollect,     521, 522, File,  false, false, true},
+    {Frame::EndSession,               901, 0,   Empty, true,  false, false},
 };
 
 // The agent ends only after a successful restart, terminate or distribution with restart; after
@@ -119,10 +119,22 @@ bool answers(int reply, int request)
     return entry && entry->request == request;
 }
 
-bool requestEndsWithCrLf(int request)
+bool isSingleRequest(int request)
 {
     const Request *entry = findRequest(request);
-    return entry && entry->payload != Payload::File;
+    return entry && entry->single;
+}
+
+bool isBatchRequest(int request)
+{
+    const Request *entry = findRequest(request);
+    return entry && entry->batch;
+}
+
+bool isFileRequest(int request)
+{
+    const Request *entry = findRequest(request);
+    return entry && entry->payload == Payload::File;
 }
 
 } // namespace Protocol

@@ -22,6 +22,8 @@ struct Request
     int failure = 0;        // reply carrying the agent's reason; 0 when there is none (900)
     Payload payload = Payload::Empty;
     bool replyEndsWithCrLf = false; // the agent puts CR LF after the reply body
+    bool single = false;            // the console's single connection sends it
+    bool batch = false;             // a batch run sends it to many computers
 };
 
 /// One reply and what happens after it.
@@ -55,7 +57,10 @@ bool agentEndsAfter(int reply);
 bool consoleSendsEndAfter(int reply);
 /// True when `reply` answers `request` (success or failure).
 bool answers(int reply, int request);
-/// True when the request carries a text that ends with CR LF (every request but the file ones).
-bool requestEndsWithCrLf(int request);
+/// What the console sends where: requests of the single connection, of a batch run, and those
+/// that carry a file (all of them batch requests).
+bool isSingleRequest(int request);
+bool isBatchRequest(int request);
+bool isFileRequest(int request);
 
 } // namespace Protocol

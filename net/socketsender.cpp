@@ -1,11 +1,20 @@
 #include "net/socketsender.h"
 
 #include "net/baswsock.h"
+#include "net/plaintransport.h"
 
 #include <QMetaObject>
-#include <QSocketNotifier>
 
-SocketSender::SocketSender(int socket, QObject *parent) : QObject(parent), m_socket(socket) {}
+SocketSender::SocketSender(int socket, QObject *parent)
+    : QObject(parent), m_socket(socket), m_ownTransport(std::make_unique<PlainTransport>(socket)),
+      m_transport(m_ownTransport.get())
+{
+}
+
+SocketSender::SocketSender(int socket, Transport &transport, QObject *parent)
+    : QObject(parent), m_socket(socket), m_transport(&transport)
+{
+}
 
 SocketSender::~SocketSender()
 {
@@ -43,44 +52,56 @@ void SocketSender::cancel()
 
 void SocketSender::pump()
 {
+    using Io = Transport::Io;
     while (m_offset < m_pending.size()) {
-        QString errorText;
-        const qint64 n = basWSock::Send(m_socket, m_pending.constData() + m_offset,
-                                        m_pending.size() - m_offset, errorText);
-        if (n < 0) {
-            const int code = basWSock::LastError();
-            if (code == basWSock::WsaEWouldBlock)
-                waitWritable();
-            else
-                fail(code, errorText);
-            return;
+        const Transport::Result result = m_transport->write(m_pending.constData() + m_offset,
+                                                            m_pending.size() - m_offset);
+        if (result.io == Io::Done && result.bytes > 0) {
+            m_offset += result.bytes;
+            continue;
         }
-        m_offset += n;
+        switch (result.io) {
+        case Io::Done:
+        case Io::WantWrite:
+            return waitFor(QSocketNotifier::Write);
+        case Io::WantRead: // an encrypted session may have to read before it can write
+            return waitFor(QSocketNotifier::Read);
+        case Io::Closed:
+            return fail(basWSock::WsaEConnReset, basWSock::WsaErrorText(basWSock::WsaEConnReset));
+        case Io::Failed:
+            return fail(result.wsaError, result.errorText);
+        }
     }
     finish();
 }
 
-void SocketSender::waitWritable()
+void SocketSender::waitFor(QSocketNotifier::Type type)
 {
-    // Enabled only while bytes wait: a writable socket would wake a level-triggered
-    // notifier on every pass of the event loop.
-    if (!m_writable) {
-        m_writable = new QSocketNotifier(m_socket, QSocketNotifier::Write, this);
-        connect(m_writable, &QSocketNotifier::activated, this, [this] {
-            m_writable->setEnabled(false);
+    // Enabled only while bytes wait: a ready socket would wake a level-triggered notifier on
+    // every pass of the event loop.
+    if (m_ready && m_ready->type() != type) {
+        // Maybe inside this notifier's own signal: silenced now, deleted later.
+        m_ready->setEnabled(false);
+        m_ready->deleteLater();
+        m_ready = nullptr;
+    }
+    if (!m_ready) {
+        m_ready = new QSocketNotifier(m_socket, type, this);
+        connect(m_ready, &QSocketNotifier::activated, this, [this] {
+            m_ready->setEnabled(false);
             pump();
         });
     }
-    m_writable->setEnabled(true);
+    m_ready->setEnabled(true);
 }
 
 void SocketSender::dropNotifier()
 {
-    if (!m_writable)
+    if (!m_ready)
         return;
-    m_writable->setEnabled(false);
-    delete m_writable;
-    m_writable = nullptr;
+    m_ready->setEnabled(false);
+    delete m_ready;
+    m_ready = nullptr;
 }
 
 void SocketSender::finish()
@@ -90,8 +111,8 @@ void SocketSender::finish()
     m_pending.clear();
     m_offset = 0;
     m_total = 0;
-    if (m_writable)
-        m_writable->setEnabled(false);
+    if (m_ready)
+        m_ready->setEnabled(false);
     QMetaObject::invokeMethod(this, [this, total, generation] {
         if (generation == m_generation)
             Q_EMIT sent(total);
@@ -104,8 +125,8 @@ void SocketSender::fail(int wsaError, const QString &errorText)
     m_pending.clear();
     m_offset = 0;
     m_total = 0;
-    if (m_writable)
-        m_writable->setEnabled(false);
+    if (m_ready)
+        m_ready->setEnabled(false);
     QMetaObject::invokeMethod(this, [this, wsaError, errorText, generation] {
         if (generation == m_generation)
             Q_EMIT failed(wsaError, errorText);

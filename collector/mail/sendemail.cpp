@@ -2,8 +2,7 @@
 
 #include "common/codepage.h"
 #include "net/baswsock.h"
-#include "net/socketnotifier.h"
-#include "net/socketsender.h"
+#include "net/streamconnection.h"
 
 #include <QSysInfo>
 
@@ -14,9 +13,6 @@ namespace {
 // The message goes out in pieces so that the time-out measures progress, not the whole transfer.
 constexpr qsizetype ChunkBytes = 64 * 1024;
 constexpr int ReceiveBytes = 4096;
-constexpr int DefaultTimeoutSeconds = 30;
-
-int g_timeoutOverrideMs = 0;
 
 // The computer name as a NetBIOS-length name (HELO needs a non-empty argument).
 QString heloName()
@@ -33,21 +29,42 @@ QStringList recipientList(const QString &text)
         if (!entry.trimmed().isEmpty())
             list.append(entry.trimmed());
     }
-    if (list.isEmpty())
-        list.append(QString());
     return list;
 }
 
 } // namespace
 
 SendEmail::SendEmail(SendEmailArgs args, QObject *parent)
-    : QObject(parent), m_args(std::move(args))
+    : QObject(parent), m_args(std::move(args)), m_stream(new StreamConnection(this))
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         setStatus(u"タイムアウトが発生しました！"_s);
         end();
     });
+    m_stream->setReadChunk(ReceiveBytes);
+    connect(m_stream, &StreamConnection::connected, this, [this] {
+        setStatus(m_args.server + u"に接続しました！"_s);
+        m_stream->setReading(true);
+        m_timer.start();
+    });
+    connect(m_stream, &StreamConnection::received, this, &SendEmail::onReceived);
+    connect(m_stream, &StreamConnection::sent, this, &SendEmail::onSent);
+    connect(m_stream, &StreamConnection::closed, this,
+            [this] { fail(ConnectionClosed, u"切断されています！"_s); });
+    connect(m_stream, &StreamConnection::failed, this,
+            [this](StreamConnection::Failure failure, int, const QString &text) {
+                switch (failure) {
+                case StreamConnection::Failure::Connect:
+                case StreamConnection::Failure::Handshake:
+                    return fail(SocketFailed, u"接続できませんでした！"_s);
+                case StreamConnection::Failure::Send:
+                    return fail(SendError, u"データ送信エラーが発生しました！"_s);
+                case StreamConnection::Failure::Notification:
+                case StreamConnection::Failure::Receive:
+                    return fail(ReceiveError, text);
+                }
+            });
 }
 
 SendEmail::~SendEmail()
@@ -58,15 +75,12 @@ SendEmail::~SendEmail()
     }
 }
 
-void SendEmail::setTimeoutOverrideForTests(int milliseconds)
-{
-    g_timeoutOverrideMs = milliseconds;
-}
-
 void SendEmail::start()
 {
-    if (m_state != Idle || m_finished)
+    if (m_dialogue || m_finished)
         return;
+    m_dialogue.emplace(heloName(), m_args.mail.fromAddress,
+                       recipientList(m_args.mail.recipients));
     QString error;
     setStatus(u"ソケットを初期化しています･･･"_s);
     if (basWSock::StartupSockets(error) != 0 || !error.isEmpty()) {
@@ -76,15 +90,8 @@ void SendEmail::start()
     }
     m_started = true;
     setStatus(u"ソケットの初期化が完了しました！"_s);
-
-    bool ok = false;
-    const int seconds = m_args.timeoutSeconds.trimmed().toInt(&ok);
-    m_timer.setInterval(g_timeoutOverrideMs > 0 ? g_timeoutOverrideMs
-                        : ok && seconds > 0   ? seconds * 1000
-                                              : DefaultTimeoutSeconds * 1000);
-
+    m_timer.setInterval(m_args.timeoutMs);
     m_payload = MailMessage::DataPayload(MailMessage::Build(m_args.mail));
-    m_recipients = recipientList(m_args.mail.recipients);
     connectToServer();
 }
 
@@ -97,178 +104,74 @@ void SendEmail::connectToServer()
         return;
     }
     QString error;
-    m_socket = basWSock::CreateSocket(basWSock::AfInet, basWSock::SockStream, error);
-    if (m_socket == basWSock::InvalidSocket) {
+    if (!m_stream->create(error)) {
         fail(SocketFailed, u"ソケットを生成できませんでした！"_s);
         return;
     }
     setStatus(u"ソケットが生成されました！"_s);
-    m_state = Connecting;
-    m_notifier = new SocketNotifier(m_socket, basWSock::FdConnect, this);
-    connect(m_notifier, &SocketNotifier::notified, this, &SendEmail::onNotified);
-    if (basWSock::ConnectSocket(m_socket, m_args.server, QString::number(port), error)
-        == basWSock::SocketError) {
+    if (!m_stream->connectTo(m_args.server, QString::number(port), error)) {
         fail(SocketFailed, u"接続できませんでした！"_s);
         return;
     }
     setStatus(m_args.server + u"に接続しています･･･"_s);
-    restartTimer();
+    m_timer.start();
 }
 
-void SendEmail::onNotified(int, int, int error)
+void SendEmail::onReceived(QByteArrayView chunk)
 {
-    if (m_finished)
-        return;
-    if (m_state == Connecting) {
-        onConnected(error);
-        return;
-    }
-    if (error != 0) {
-        fail(ReceiveError, basWSock::WsaErrorText(error));
-        return;
-    }
-    readReplies();
-}
-
-void SendEmail::onConnected(int error)
-{
-    if (error != 0) {
-        fail(SocketFailed, u"接続できませんでした！"_s);
-        return;
-    }
-    setStatus(m_args.server + u"に接続しました！"_s);
-    m_state = WaitingReply;
-    m_step = Greeting;
-    m_sender = new SocketSender(m_socket, this);
-    connect(m_sender, &SocketSender::sent, this, &SendEmail::onSent);
-    connect(m_sender, &SocketSender::failed, this, &SendEmail::onSendFailed);
-    m_notifier->setEvents(basWSock::FdRead);
-    restartTimer();
-}
-
-void SendEmail::readReplies()
-{
-    char buffer[ReceiveBytes];
-    QString error;
-    const qint64 count = basWSock::Recv(m_socket, buffer, ReceiveBytes, error);
-    if (count < 0) {
-        if (basWSock::LastError() != basWSock::WsaEWouldBlock)
-            fail(ReceiveError, error);
-        return;
-    }
-    if (count == 0) {
-        m_state = Closed;
-        fail(ConnectionClosed, u"切断されています！"_s);
-        return;
-    }
-    m_reader.feed(QByteArrayView(buffer, count));
+    m_reader.feed(chunk);
     while (!m_finished) {
         const auto reply = m_reader.takeReply();
         if (!reply)
             break;
-        handleReply(*reply);
+        const bool messageSent = m_sendingMessage && m_payloadSent == m_payload.size()
+                              && !m_stream->isSending();
+        follow(m_dialogue->onReply(*reply, messageSent));
     }
 }
 
-void SendEmail::handleReply(const SmtpReply &reply)
+void SendEmail::follow(const SmtpDialogue::Step &step)
 {
-    const QByteArray &code = reply.code;
-    const auto wrong = [&](int result) {
-        fail(result, u"SMTPエラー: "_s + CodePage::fromAnsi(reply.text).trimmed());
-    };
-    switch (m_step) {
-    case Greeting:
-        if (code != "220")
-            return wrong(GreetingFailed);
-        m_step = Helo;
-        return sendCommand(u"HELO "_s + heloName());
-    case Helo:
-        if (code != "250")
-            return wrong(HeloFailed);
-        m_step = MailFrom;
-        return sendCommand(u"MAIL FROM:<"_s + m_args.mail.fromAddress + u">"_s);
-    case MailFrom:
-        if (code != "250")
-            return wrong(MailFromFailed);
-        return sendRecipient();
-    case LastRcpt:
-        if (code != "250")
-            return wrong(RcptFailed);
-        m_step = Data;
-        return sendCommand(u"DATA"_s);
-    case Data:
-        if (code != "354")
-            return wrong(DataFailed);
-        m_step = EndOfData;
+    if (!step.status.isEmpty())
+        setStatus(step.status);
+    switch (step.action) {
+    case SmtpDialogue::Step::Action::Send:
+        return sendCommand(step.command);
+    case SmtpDialogue::Step::Action::SendMessage:
+        m_sendingMessage = true;
         m_payloadSent = 0;
         return sendNextChunk();
-    case EndOfData:
-        return finishMessage(reply);
-    case Quit:
-    default:
+    case SmtpDialogue::Step::Action::End:
         return end();
     }
 }
 
-void SendEmail::sendRecipient()
-{
-    const QString recipient = m_recipients.takeFirst();
-    if (m_recipients.isEmpty())
-        m_step = LastRcpt;
-    sendCommand(u"RCPT TO:<"_s + recipient + u">"_s);
-}
-
 void SendEmail::sendCommand(const QString &command)
 {
+    m_sendingMessage = false;
     setStatus(command);
-    m_sender->send(CodePage::toAnsi(command) + "\r\n");
-    restartTimer();
+    m_stream->write(CodePage::toAnsi(command) + "\r\n");
+    m_timer.start();
 }
 
 void SendEmail::sendNextChunk()
 {
     const QByteArray chunk = m_payload.mid(m_payloadSent, ChunkBytes);
     m_payloadSent += chunk.size();
-    restartTimer();
-    m_sender->send(chunk);
+    m_timer.start();
+    m_stream->write(chunk);
 }
 
 void SendEmail::onSent()
 {
-    if (!m_finished && m_step == EndOfData && m_payloadSent < m_payload.size())
+    if (!m_finished && m_sendingMessage && m_payloadSent < m_payload.size())
         sendNextChunk();
-}
-
-void SendEmail::onSendFailed()
-{
-    fail(SendError, u"データ送信エラーが発生しました！"_s);
-}
-
-void SendEmail::finishMessage(const SmtpReply &reply)
-{
-    // A reply before the whole message has gone out, or anything but 250 after it, means the
-    // server did not take the mail.
-    const bool accepted = reply.code == "250" && m_payloadSent == m_payload.size()
-                       && !m_sender->busy();
-    m_result = accepted ? Accepted : MessageRefused;
-    m_resultDecided = true;
-    setStatus(accepted ? u"メッセージが送信されました！"_s
-                       : u"SMTPエラー: "_s + CodePage::fromAnsi(reply.text).trimmed());
-    if (!accepted && m_sender->busy()) {
-        end();
-        return;
-    }
-    m_step = Quit;
-    sendCommand(u"QUIT"_s);
 }
 
 void SendEmail::fail(int result, const QString &status)
 {
-    // Once the end of the message is answered, a failing QUIT changes nothing.
-    if (!m_resultDecided) {
-        m_result = result;
-        m_state = Failed;
-    }
+    if (m_dialogue)
+        m_dialogue->fail(result);
     if (!status.isEmpty())
         setStatus(status);
     end();
@@ -280,27 +183,14 @@ void SendEmail::end()
         return;
     m_finished = true;
     release();
-    Q_EMIT finished(m_result);
+    Q_EMIT finished(result());
 }
 
 void SendEmail::release()
 {
     m_timer.stop();
-    // Notifications stop before the descriptor is closed: a reused descriptor must not get them.
-    if (m_notifier) {
-        m_notifier->setEvents(0);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
-    }
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-        m_sender = nullptr;
-    }
+    m_stream->close();
     QString error;
-    if (m_socket != basWSock::InvalidSocket)
-        basWSock::CloseSocket(m_socket, error);
-    m_socket = basWSock::InvalidSocket;
     if (m_started)
         basWSock::CleanupSockets(error);
     m_started = false;
@@ -309,9 +199,4 @@ void SendEmail::release()
 void SendEmail::setStatus(const QString &text)
 {
     Q_EMIT statusChanged(text);
-}
-
-void SendEmail::restartTimer()
-{
-    m_timer.start();
 }

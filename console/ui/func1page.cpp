@@ -18,7 +18,7 @@ Func1Page::Func1Page(PageContext &context, QWidget *parent)
                 {u"変更"_s + QString(4, u' '), u"キー"_s + QString(24, u' '),
                  u"値"_s + QString(65, u' ')});
     const QList<QPushButton *> remote{m_ui->cmdFunc10_0, m_ui->cmdFunc10_1, m_ui->cmdFunc10_2};
-    const int codes[] = {130, 140, 150};
+    const Frame::Code codes[] = {Frame::RestartAgent, Frame::RunCollector, Frame::TerminateAgent};
     for (int i = 0; i < remote.size(); ++i)
         connect(remote.at(i), &QPushButton::clicked, this, [this, code = codes[i]] { send(code, {}); });
     connect(m_ui->cmdFunc11_0, &QPushButton::clicked, this, &Func1Page::fetch);
@@ -44,7 +44,7 @@ QList<QWidget *> Func1Page::targetFrames() const
     return {m_ui->frameFunc10, m_ui->frameFunc11};
 }
 
-void Func1Page::send(int code, const QString &data)
+void Func1Page::send(Frame::Code code, const QString &data)
 {
     m_context.connection.SendCommand(m_context.targets.targetHost(), code, data);
 }
@@ -54,7 +54,7 @@ void Func1Page::fetch()
     m_ui->cmdFunc11_0->setEnabled(false);
     m_ui->cmdFunc11_1->setEnabled(false);
     m_parameters->clear();
-    send(100, {});
+    send(Frame::GetParameters, {});
     m_ui->lvwFunc1Parameter->setFocus();
     m_ui->cmdFunc11_0->setEnabled(true);
     m_ui->cmdFunc11_1->setEnabled(true);
@@ -64,7 +64,7 @@ void Func1Page::update()
 {
     m_ui->cmdFunc11_0->setEnabled(false);
     m_ui->cmdFunc11_1->setEnabled(false);
-    send(110, m_parameters->updateData());
+    send(Frame::UpdateParameters, m_parameters->updateData());
     m_ui->lvwFunc1Parameter->setFocus();
     m_ui->cmdFunc11_0->setEnabled(true);
     m_ui->cmdFunc11_1->setEnabled(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/frame.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -24,7 +26,7 @@ public:
     const ParameterEditModel &parameters() const { return *m_parameters; }
 
 private:
-    void send(int code, const QString &data);
+    void send(Frame::Code code, const QString &data);
     void fetch();
     void update();
     void showParameters(const QString &body);

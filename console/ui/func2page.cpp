@@ -2,6 +2,7 @@
 
 #include "console/resultlist.h"
 #include "console/ui/pagecontext.h"
+#include "net/frame.h"
 #include "ui_func2page.h"
 
 Func2Page::Func2Page(ResultList &results, QWidget *parent)
@@ -14,7 +15,7 @@ Func2Page::Func2Page(ResultList &results, QWidget *parent)
         sizing.append(column.sizingText);
     sizeColumns(*m_ui->lvwFunc2Result, sizing);
     const QList<QPushButton *> buttons{m_ui->cmdFunc20_0, m_ui->cmdFunc20_1, m_ui->cmdFunc20_2};
-    const int codes[] = {130, 140, 150};
+    const Frame::Code codes[] = {Frame::RestartAgent, Frame::RunCollector, Frame::TerminateAgent};
     for (int i = 0; i < buttons.size(); ++i) {
         connect(buttons.at(i), &QPushButton::clicked, this, [this, code = codes[i]] {
             // The command frame stays disabled until a computer is newly ticked.

@@ -53,14 +53,14 @@ void Func3Page::list()
     m_ui->cmdFunc3_0->setEnabled(false);
     m_ui->cmdFunc3_1->setEnabled(false);
     m_files->removeRows(0, m_files->rowCount());
-    m_context.connection.SendCommand(m_context.targets.targetHost(), 300, {});
+    m_context.connection.SendCommand(m_context.targets.targetHost(), Frame::GetFileInfo, {});
     m_ui->cmdFunc3_0->setEnabled(true);
 }
 
 void Func3Page::view()
 {
     m_ui->cmdFunc3_0->setEnabled(false);
-    m_context.connection.SendCommand(m_context.targets.targetHost(), 310, selectedFile());
+    m_context.connection.SendCommand(m_context.targets.targetHost(), Frame::GetDataFile, selectedFile());
     m_ui->cmdFunc3_0->setEnabled(true);
 }
 

@@ -31,7 +31,7 @@ void Func4Page::fetch()
 {
     m_ui->cmdFunc4_0->setEnabled(false);
     m_ui->rtxtFunc4Log->clear();
-    m_context.connection.SendCommand(m_context.targets.targetHost(), 400, {});
+    m_context.connection.SendCommand(m_context.targets.targetHost(), Frame::GetStatusLog, {});
     m_ui->cmdFunc4_0->setEnabled(true);
 }
 

@@ -24,7 +24,7 @@ SendEmailArgs argsFor(const QString &port, const QString &recipients = u"admin@e
     args.mail.recipients = recipients;
     args.mail.subject = u"Weekly report"_s;
     args.mail.body = JapaneseBody;
-    args.timeoutSeconds = u"10"_s;
+    args.timeoutMs = 10000;
     return args;
 }
 
@@ -304,7 +304,7 @@ void TestSmtpClient::silentServerTimesOut()
     MailTest::ScriptedServer silent;
     QVERIFY(silent.start(u"silent"_s));
     SendEmailArgs args = argsFor(silent.portText());
-    args.timeoutSeconds = u"1"_s;
+    args.timeoutMs = 1000;
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(run(args), int(SendEmail::NotFinished));
