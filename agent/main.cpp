@@ -9,6 +9,7 @@
 #include "common/programfolder.h"
 #include "common/versioninfo.h"
 #include "platform/displayserver.h"
+#include "platform/lineoutput.h"
 #include "platform/processes.h"
 #include "platform/signalwatcher.h"
 #include "platform/singleinstance.h"
@@ -89,8 +90,12 @@ int main(int argc, char *argv[])
 
     Clock clock;
     SystemLauncher launcher(folder);
+    // A reader of standard output that does not keep up must never stop the agent.
+    LineOutput statusOutput(LineOutput::StandardOutput, LineOutput::StandardError,
+                            "TarvoAgent: standard output is full: status lines are dropped");
     AgentCore core(*settings, folder, programName, clock, launcher);
-    QObject::connect(&core.statusLog(), &StatusLog::lineAdded, &printLine);
+    QObject::connect(&core.statusLog(), &StatusLog::lineAdded, &statusOutput,
+                     [&statusOutput](const QString &line) { statusOutput.addLine(line.toLocal8Bit()); });
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &core, &AgentCore::Exit);
     QObject::connect(&core, &AgentCore::finished, &app, [&instance](int exitCode) {

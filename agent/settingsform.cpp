@@ -1,5 +1,6 @@
 #include "agent/settingsform.h"
 
+#include "common/ansifields.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 
@@ -26,8 +27,10 @@ bool isWholeNumberUpTo(const QString &text, qint64 maxNumber)
 
 } // namespace
 
-SettingsForm::SettingsForm(QString iniPath, QList<FormBinding> bindings, QList<FormCheck> checks)
-    : m_path(std::move(iniPath)), m_bindings(std::move(bindings)), m_checks(std::move(checks))
+SettingsForm::SettingsForm(QString iniPath, QList<FormBinding> bindings, QList<FormCheck> checks,
+                           QHash<QString, QString> captions)
+    : m_path(std::move(iniPath)), m_bindings(std::move(bindings)), m_checks(std::move(checks)),
+      m_captions(std::move(captions))
 {
 }
 
@@ -59,6 +62,16 @@ std::optional<SettingsForm::Refusal> SettingsForm::check() const
         if (field.maxNumber > 0 && !isWholeNumberUpTo(text, field.maxNumber))
             return Refusal{field.control, field.rangeMessage};
     }
+    QList<AnsiField> texts;
+    for (const FormBinding &binding : m_bindings) {
+        const bool written = binding.kind == FormBinding::Text
+                             && (binding.onlyWhen.isEmpty() || isOn(binding.onlyWhen));
+        if (written)
+            texts.append({binding.control, m_captions.value(binding.control, binding.control),
+                          value(binding.control).trimmed(), binding.key.endsWith("Password")});
+    }
+    if (const auto refusal = AnsiFields::check(texts))
+        return Refusal{refusal->control, refusal->message};
     return std::nullopt;
 }
 

@@ -48,7 +48,10 @@ public:
         QString message;
     };
 
-    SettingsForm(QString iniPath, QList<FormBinding> bindings, QList<FormCheck> checks);
+    /// `captions`: how the user knows each text box (control name to caption), for the
+    /// message that refuses a text CP932 cannot hold.
+    SettingsForm(QString iniPath, QList<FormBinding> bindings, QList<FormCheck> checks,
+                 QHash<QString, QString> captions = {});
 
     bool load(QString *error = nullptr);
     QString value(const QString &control) const { return m_values.value(control); }
@@ -59,7 +62,8 @@ public:
     void setValue(const QString &control, const QString &value) { m_values[control] = value; }
     const QList<FormBinding> &bindings() const { return m_bindings; }
 
-    /// The first failing field in the fixed order, or nullopt when everything may be saved.
+    /// The first failing field in the fixed order, then the first text (in binding order) that
+    /// CP932 cannot hold; nullopt when everything may be saved.
     std::optional<Refusal> check() const;
     /// Writes the keys in their order with one atomic replacement of the file. False with the
     /// reason, and nothing written, when a field is refused or the file cannot be replaced.
@@ -71,5 +75,6 @@ private:
     QString m_path;
     QList<FormBinding> m_bindings;
     QList<FormCheck> m_checks;
+    QHash<QString, QString> m_captions;
     QHash<QString, QString> m_values;
 };

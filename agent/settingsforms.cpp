@@ -46,7 +46,9 @@ SettingsForm agent(const QString &iniPath)
             {u"txtStatusLog"_s, u"稼動ステータスのイベントの最大行数を指定してください。"_s,
              MaxStatusLogLines,
              u"稼動ステータスのイベントの最大行数は1から100000までの整数で指定してください。"_s},
-        });
+        },
+        {{u"txtPort"_s, u"ポート"_s}, {u"txtTimeOut"_s, u"タイムアウト（秒）"_s},
+         {u"txtStatusLog"_s, u"表示行数"_s}});
 }
 
 SettingsForm mail(const QString &iniPath)
@@ -67,7 +69,10 @@ SettingsForm mail(const QString &iniPath)
             {u"txtTo"_s, u"宛先アドレスを指定してください。"_s},
             {u"txtFrom"_s, u"送信者アドレスを指定してください。"_s},
             {u"txtSubject"_s, u"件名を指定してください。"_s},
-        });
+        },
+        {{u"txtSmtpServer"_s, u"SMTPサーバ"_s}, {u"txtSmtpPort"_s, u"SMTPポート"_s},
+         {u"txtTo"_s, u"宛先アドレス"_s}, {u"txtFrom"_s, u"送信者アドレス"_s},
+         {u"txtSubject"_s, u"件名"_s}});
 }
 
 SettingsForm ftp(const QString &iniPath)
@@ -90,7 +95,10 @@ SettingsForm ftp(const QString &iniPath)
                       u"FTPポート番号"_s),
             {u"txtFtpDirectory"_s, u"FTPサーバディレクトリを指定してください。"_s},
             {u"txtFtpUser"_s, u"FTPユーザIDを指定してください。"_s},
-        });
+        },
+        {{u"txtFtpAddress"_s, u"FTPアドレス"_s}, {u"txtFtpPort"_s, u"ポート"_s},
+         {u"txtFtpUser"_s, u"ユーザＩＤ"_s}, {u"txtFtpPassword"_s, u"パスワード"_s},
+         {u"txtProxy"_s, u"Proxy"_s}, {u"txtFtpDirectory"_s, u"ディレクトリ"_s}});
 }
 
 SettingsForm sql(const QString &iniPath)
@@ -106,7 +114,9 @@ SettingsForm sql(const QString &iniPath)
         {
             {u"txtSqlConnection"_s, u"SQLサーバ接続文字列を指定してください。"_s},
             {u"txtSqlTable"_s, u"SQLサーバテーブル名を指定してください。"_s},
-        });
+        },
+        {{u"txtSqlConnection"_s, u"接続文字列"_s}, {u"txtSqlTable"_s, u"接続テーブル名"_s},
+         {u"txtSqlUserid"_s, u"接続ユーザID"_s}, {u"txtSqlPassword"_s, u"接続パスワード"_s}});
 }
 
 QStringList scheduleLabels(const QString &timeStart)

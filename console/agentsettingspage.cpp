@@ -1,5 +1,6 @@
 #include "console/agentsettingspage.h"
 
+#include "common/ansifields.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 
@@ -23,37 +24,38 @@ struct Binding
     QByteArrayView key;
     QString control;
     Kind kind;
+    QString caption = {}; // of a text box: how the user knows it
 };
 
 // In the order a save writes the keys.
 const QList<Binding> &bindings()
 {
     static const QList<Binding> table = {
-        {"TarvoAgent", "Port", u"txtFunc6Port"_s, Kind::Text},
-        {"TarvoAgent", "TimeOut", u"txtFunc6TimeOut"_s, Kind::Text},
-        {"TarvoAgent", "StatusLog", u"txtFunc6StatusLog"_s, Kind::Text},
+        {"TarvoAgent", "Port", u"txtFunc6Port"_s, Kind::Text, u"ポート"_s},
+        {"TarvoAgent", "TimeOut", u"txtFunc6TimeOut"_s, Kind::Text, u"タイムアウト（秒）"_s},
+        {"TarvoAgent", "StatusLog", u"txtFunc6StatusLog"_s, Kind::Text, u"表示行数"_s},
         {"TarvoAgent", "DebugMode", u"optFunc6DebugMode"_s, Kind::Option},
         {"TarvoAgent", "AutoStart", u"optFunc6AutoStart"_s, Kind::Option},
         {"TarvoAgent", "AutoExit", u"optFunc6AutoExit"_s, Kind::Option},
-        {"TarvoAgent", "ExeFile", u"txtFunc6Program"_s, Kind::Text},
+        {"TarvoAgent", "ExeFile", u"txtFunc6Program"_s, Kind::Text, u"プログラム"_s},
         {"TarvoAgent", "TimeStart", u"lblFunc6Timer"_s, Kind::Schedule},
-        {"TarvoInfo", "SqlConnection", u"txtFunc6SqlConnection"_s, Kind::Text},
-        {"TarvoInfo", "SqlTable", u"txtFunc6SqlTable"_s, Kind::Text},
-        {"TarvoInfo", "SqlUserid", u"txtFunc6SqlUserid"_s, Kind::Text},
-        {"TarvoInfo", "SqlPassword", u"txtFunc6SqlPassword"_s, Kind::Text},
-        {"TarvoInfo", "FtpAddress", u"txtFunc6FtpAddress"_s, Kind::Text},
-        {"TarvoInfo", "FtpPort", u"txtFunc6FtpPort"_s, Kind::Text},
-        {"TarvoInfo", "FtpUser", u"txtFunc6FtpUser"_s, Kind::Text},
-        {"TarvoInfo", "FtpPassword", u"txtFunc6FtpPassword"_s, Kind::Text},
-        {"TarvoInfo", "FtpProxy", u"txtFunc6Proxy"_s, Kind::Proxy},
-        {"TarvoInfo", "FtpDirectory", u"txtFunc6FtpDirectory"_s, Kind::Text},
+        {"TarvoInfo", "SqlConnection", u"txtFunc6SqlConnection"_s, Kind::Text, u"接続文字列"_s},
+        {"TarvoInfo", "SqlTable", u"txtFunc6SqlTable"_s, Kind::Text, u"接続テーブル名"_s},
+        {"TarvoInfo", "SqlUserid", u"txtFunc6SqlUserid"_s, Kind::Text, u"接続ユーザID"_s},
+        {"TarvoInfo", "SqlPassword", u"txtFunc6SqlPassword"_s, Kind::Text, u"接続パスワード"_s},
+        {"TarvoInfo", "FtpAddress", u"txtFunc6FtpAddress"_s, Kind::Text, u"FTPアドレス"_s},
+        {"TarvoInfo", "FtpPort", u"txtFunc6FtpPort"_s, Kind::Text, u"ポート"_s},
+        {"TarvoInfo", "FtpUser", u"txtFunc6FtpUser"_s, Kind::Text, u"ユーザＩＤ"_s},
+        {"TarvoInfo", "FtpPassword", u"txtFunc6FtpPassword"_s, Kind::Text, u"パスワード"_s},
+        {"TarvoInfo", "FtpProxy", u"txtFunc6Proxy"_s, Kind::Proxy, u"Proxy"_s},
+        {"TarvoInfo", "FtpDirectory", u"txtFunc6FtpDirectory"_s, Kind::Text, u"ディレクトリ"_s},
         {"TarvoInfo", "FtpPassive", u"chkFunc6Passive"_s, Kind::Passive},
         {"TarvoInfo", "FtpType", u"optFunc6Bin"_s, Kind::Transfer},
-        {"TarvoInfo", "SmtpServer", u"txtFunc6SmtpServer"_s, Kind::Text},
-        {"TarvoInfo", "SmtpPort", u"txtFunc6SmtpPort"_s, Kind::Text},
-        {"TarvoInfo", "From", u"txtFunc6From"_s, Kind::Text},
-        {"TarvoInfo", "To", u"txtFunc6To"_s, Kind::Text},
-        {"TarvoInfo", "Subject", u"txtFunc6Subject"_s, Kind::Text},
+        {"TarvoInfo", "SmtpServer", u"txtFunc6SmtpServer"_s, Kind::Text, u"SMTPサーバ"_s},
+        {"TarvoInfo", "SmtpPort", u"txtFunc6SmtpPort"_s, Kind::Text, u"SMTPポート"_s},
+        {"TarvoInfo", "From", u"txtFunc6From"_s, Kind::Text, u"送信者アドレス"_s},
+        {"TarvoInfo", "To", u"txtFunc6To"_s, Kind::Text, u"宛先アドレス"_s},
+        {"TarvoInfo", "Subject", u"txtFunc6Subject"_s, Kind::Text, u"件名"_s},
         {"TarvoInfo", "SQLUpdate", u"chkFunc6Sql"_s, Kind::Flag},
         {"TarvoInfo", "FTPUpload", u"chkFunc6Ftp"_s, Kind::Flag},
         {"TarvoInfo", "SmtpMail", u"chkFunc6Mail"_s, Kind::Flag},
@@ -185,6 +187,14 @@ std::optional<PageRefusal> check(const AgentSettingsValues &values)
         if (values.text(item.control).trimmed().isEmpty())
             return PageRefusal{item.control, item.message};
     }
+    QList<AnsiField> texts;
+    for (const Binding &binding : bindings()) {
+        if (!binding.caption.isEmpty())
+            texts.append({binding.control, binding.caption, valueOf(binding, values),
+                          binding.key.endsWith("Password")});
+    }
+    if (const auto refusal = AnsiFields::check(texts))
+        return PageRefusal{refusal->control, refusal->message};
     return std::nullopt;
 }
 

@@ -44,7 +44,8 @@ AgentSettingsValues load(const QString &path, const std::array<QString, 3> &prev
 /// "FTPサーバへアップロードする" whatever "Proxy" shows.
 QMap<QString, bool> sectionStates(const AgentSettingsValues &values);
 
-/// The first of the fifteen checks that fails, or nothing when the page may be saved.
+/// The first of the fifteen checks that fails, then the first text CP932 cannot hold (a "?"
+/// in its place would be saved without a word); nothing when the page may be saved.
 std::optional<PageRefusal> check(const AgentSettingsValues &values);
 
 /// The schedule labels of a `TimeStart` text, or nothing when it names neither condition.

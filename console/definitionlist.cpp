@@ -1,7 +1,10 @@
 #include "console/definitionlist.h"
 
+#include "common/ansifields.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
+
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -37,12 +40,19 @@ DefinitionList::DefinitionList(std::function<QDateTime()> now)
 {
 }
 
-void DefinitionList::open(const QString &path)
+bool DefinitionList::open(const QString &path, QString *error)
 {
     m_path = path;
+    // A profile read takes a missing file for an empty one; a definition file must be there.
+    QFile probe(path);
+    m_read = probe.open(QIODevice::ReadOnly);
+    if (!m_read && error)
+        *error = path + u" ファイルを開けません（"_s + probe.errorString() + u"）。"_s;
+    probe.close();
     reload();
     m_selected = m_rows.isEmpty() ? -1 : 0;
     m_buttons = {true, false, false, false};
+    return m_read;
 }
 
 void DefinitionList::reload()
@@ -104,6 +114,13 @@ std::optional<PageRefusal> DefinitionList::edit(Edit edit, const DefinitionField
     // A reload leaves no row selected, so nothing can be edited until the next click.
     if (m_selected < 0 || m_selected >= m_rows.size())
         return PageRefusal{u"lvwFunc6Dat"_s, u"キーを選択または入力してください！"_s};
+    if (const auto refusal = AnsiFields::check({
+            {u"txtFunc6DatKey"_s, u"キー"_s, fields.key.trimmed()},
+            {u"comboFunc6DatID"_s, u"ID"_s, fields.id},
+            {u"txtFunc6DatReg1"_s, u"キー/フォルダ"_s, fields.reg1.trimmed()},
+            {u"txtFunc6DatReg2"_s, u"サブキー/ファイル"_s, fields.reg2.trimmed()},
+            {u"txtFunc6DatReg3"_s, u"値エントリ"_s, fields.reg3.trimmed()}}))
+        return PageRefusal{refusal->control, refusal->message};
 
     const DefinitionRow &row = m_rows.at(m_selected);
     const QString key = fields.key.trimmed();

@@ -44,8 +44,11 @@ public:
     /// `now` gives the time of the version stamp (injectable for tests).
     explicit DefinitionList(std::function<QDateTime()> now = &QDateTime::currentDateTime);
 
-    /// Opens a file: the rows, the first row selected, "追加(&A)" enabled.
-    void open(const QString &path);
+    /// Opens a file: the rows, the first row selected, "追加(&A)" enabled. A file that cannot
+    /// be read shows the section rows alone; false then, with the reason in `error`.
+    bool open(const QString &path, QString *error = nullptr);
+    /// Whether the file opened last could be read: only then do its rows say what it holds.
+    bool isRead() const { return m_read; }
     /// Rereads the rows from the file; afterwards no row is selected and no edit is possible.
     void reload();
 
@@ -71,6 +74,7 @@ public:
 
 private:
     QString m_path;
+    bool m_read = false;
     QList<DefinitionRow> m_rows;
     int m_selected = -1;
     DefinitionButtons m_buttons;

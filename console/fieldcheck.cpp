@@ -139,4 +139,10 @@ PageMessage consistencyCheck(const QList<DefinitionRow> &definitions, const QStr
     return {text, false};
 }
 
+PageMessage consistencyCheck(const DefinitionList &definitions, const QStringList &fields)
+{
+    return consistencyCheck(definitions.isRead() ? definitions.rows() : QList<DefinitionRow>(),
+                            fields);
+}
+
 } // namespace FieldCheck

@@ -53,5 +53,7 @@ DatabaseOutcome edit(const SqlSettings &settings, Edit edit, const QString &type
 QStringList missingKeys(const QList<DefinitionRow> &definitions, const QStringList &fields);
 /// Every item key of the definition list must be a column: the GOOD or NG message.
 PageMessage consistencyCheck(const QList<DefinitionRow> &definitions, const QStringList &fields);
+/// The same for an opened list; a file that could not be read counts as no list at all.
+PageMessage consistencyCheck(const DefinitionList &definitions, const QStringList &fields);
 
 } // namespace FieldCheck

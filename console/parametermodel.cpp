@@ -1,5 +1,7 @@
 #include "console/parametermodel.h"
 
+#include "common/ansifields.h"
+
 using namespace Qt::StringLiterals;
 
 void ParameterEditModel::load(const QString &body)
@@ -23,10 +25,16 @@ ParameterEditModel::Selection ParameterEditModel::select(int row) const
     return {true, m_rows[row].key, m_rows[row].value};
 }
 
-bool ParameterEditModel::confirmEdit(int row, const QString &key, const QString &value)
+bool ParameterEditModel::confirmEdit(int row, const QString &key, const QString &value,
+                                     QString *refusal)
 {
     if (row < 0 || row >= m_rows.size() || m_rows[row].isSection())
         return false;
+    if (const auto refused = AnsiFields::check({{u"txtParmValue"_s, u"設定値"_s, value.trimmed()}})) {
+        if (refusal)
+            *refusal = refused->message;
+        return false;
+    }
     ParameterRow &target = m_rows[row];
     target.mark = u"X"_s;
     target.key = key.trimmed();

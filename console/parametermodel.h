@@ -31,8 +31,9 @@ public:
     /// both boxes empty).
     Selection select(int row) const;
     /// Confirms an edit: mark "X", key and value trimmed. False for a section row or a row out
-    /// of range (nothing changes).
-    bool confirmEdit(int row, const QString &key, const QString &value);
+    /// of range (nothing changes), and for a value CP932 cannot hold, which the agent would
+    /// store as "?": `refusal` then gets the message to show.
+    bool confirmEdit(int row, const QString &key, const QString &value, QString *refusal = nullptr);
     /// The data of request 110: section + ";" + key + "=" + value + CR LF per edited row, the
     /// section being that of the nearest section row above ("" before any).
     QString updateData() const;

@@ -16,9 +16,17 @@ trap stop_servers EXIT
 for kind in "${servers[@]}"; do
     /usr/bin/python3 tests/support/testservers.py start "$kind" build/testservers
 done
+# The window benchmarks draw offscreen, as the tests do: no display is needed.
+export QT_QPA_PLATFORM=offscreen
+# One benchmark that fails does not keep the others from running; the script fails at the end.
+failed=()
 for program in build/bin/bench_*; do
     [ -x "$program" ] || continue
     case "$(basename "$program")" in *"$filter"*) ;; *) continue ;; esac
     echo "== $(basename "$program")"
-    "$program"
+    "$program" || failed+=("$(basename "$program")")
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "failed: ${failed[*]}" >&2
+    exit 1
+fi

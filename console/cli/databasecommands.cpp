@@ -92,12 +92,14 @@ private:
     int check(const QString &datFile)
     {
         DefinitionList definitions;
-        definitions.open(datFile);
+        QString error;
+        if (!definitions.open(datFile, &error))
+            return refused(error); // a file that is not there is no verdict
         QStringList columns;
         const DatabaseOutcome outcome = FieldCheck::listColumns(m_settings, &columns);
         if (!outcome.ok)
             return failed(outcome);
-        const PageMessage message = FieldCheck::consistencyCheck(definitions.rows(), columns);
+        const PageMessage message = FieldCheck::consistencyCheck(definitions, columns);
         if (message.notice) {
             write(m_out, QString(message.text).replace(u"\r\n"_s, u"\n"_s) + u'\n');
             return CliExit::Ok;

@@ -2,6 +2,7 @@
 
 #include "console/agentconnection.h"
 #include "console/consoletargets.h"
+#include "console/frontend.h"
 #include "console/parametermodel.h"
 #include "console/ui/pagecontext.h"
 #include "ui_func1page.h"
@@ -99,5 +100,10 @@ void Func1Page::showRow(int row, bool changeStates)
 void Func1Page::confirmEdit()
 {
     const int row = m_ui->lvwFunc1Parameter->currentIndex().row();
-    m_parameters->confirmEdit(row, m_ui->txtParmKey->text(), m_ui->txtParmValue->text());
+    QString refusal;
+    m_parameters->confirmEdit(row, m_ui->txtParmKey->text(), m_ui->txtParmValue->text(), &refusal);
+    if (!refusal.isEmpty()) {
+        m_context.frontEnd.showMessage(ConsoleFrontEnd::Icon::Exclamation, refusal);
+        m_ui->txtParmValue->setFocus();
+    }
 }

@@ -47,7 +47,9 @@ void Func6Definitions::chooseFile()
 
 void Func6Definitions::openFile(const QString &path)
 {
-    m_list.open(path);
+    QString error;
+    if (!m_list.open(path, &error))
+        m_dialogs.message(error);
     ui->lblFunc6DatFile->setText(path);
     fillList();
     if (QTreeWidgetItem *first = ui->lvwFunc6Dat->topLevelItem(0)) {

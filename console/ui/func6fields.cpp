@@ -105,7 +105,7 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
 
 void Func6Fields::checkConsistency()
 {
-    const PageMessage result = FieldCheck::consistencyCheck(m_definitions.rows(), fieldRows());
+    const PageMessage result = FieldCheck::consistencyCheck(m_definitions, fieldRows());
     m_dialogs.message(result.text, result.notice);
 }
 

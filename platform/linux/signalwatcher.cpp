@@ -15,6 +15,9 @@ void onSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+    // The ordinary exit gets a second; should anything hold the event loop up longer, the
+    // default action of SIGALRM ends the program all the same.
+    ::alarm(1);
 }
 
 } // namespace
@@ -36,6 +39,7 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    ::signal(SIGALRM, SIG_DFL);
     // Status lines go to standard output, which a restarted agent inherits from its
     // predecessor: a reader that has gone must not end the program.
     ::signal(SIGPIPE, SIG_IGN);

@@ -143,6 +143,23 @@ void TestSettingsForms::refusals_data()
     QTest::newRow("sql: no table") << u"sql"_s << QStringList{u"txtSqlConnection=DSN=x"_s}
                                    << u"txtSqlTable"_s
                                    << u"SQLサーバテーブル名を指定してください。"_s;
+    // Text CP932 cannot hold is refused before anything is written, not saved as "?".
+    QTest::newRow("mail: subject with an emoji and a Korean letter")
+        << u"mail"_s << ValidMail + QStringList{u"txtTo=a@example.jp"_s, u"txtSubject=結果😀한😀"_s}
+        << u"txtSubject"_s
+        << u"「件名」にShift-JISで保存できない文字（😀한）があります。別の文字に変えてください。"_s;
+    QTest::newRow("ftp: the first unfit box in the form's order")
+        << u"ftp"_s << ValidFtp + QStringList{u"txtFtpDirectory=/𠀋"_s, u"txtFtpUser=é"_s}
+        << u"txtFtpUser"_s
+        << u"「ユーザＩＤ」にShift-JISで保存できない文字（é）があります。別の文字に変えてください。"_s;
+    QTest::newRow("ftp: a proxy box that is off is not written")
+        << u"ftp"_s << ValidFtp + QStringList{u"txtProxy=é"_s, u"chkProxy=0"_s} << QString() << QString();
+    QTest::newRow("sql: a password's characters are not repeated")
+        << u"sql"_s << QStringList{u"txtSqlConnection=DSN=x"_s, u"txtSqlTable=t"_s, u"txtSqlPassword=pé"_s}
+        << u"txtSqlPassword"_s
+        << u"「接続パスワード」にShift-JISで保存できない文字があります。別の文字に変えてください。"_s;
+    QTest::newRow("mail: CP932's own signs are fine")
+        << u"mail"_s << ValidMail + QStringList{u"txtSubject=〜～①ｱ＼"_s} << QString() << QString();
 }
 
 // A refused save names the first failing field and leaves the file as it was.

@@ -1,5 +1,7 @@
 #include "common/codepage.h"
 
+#include "common/ansifields.h"
+
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +18,8 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void longMixedText();
+    void unholdable_data();
+    void unholdable();
 };
 
 void tst_CodePage::toAnsi_data()
@@ -117,6 +121,33 @@ void tst_CodePage::longMixedText()
     const QString back = CodePage::fromAnsi(expected, &ok);
     QVERIFY(ok);
     QCOMPARE(back, QString(text).replace(u"😀"_s, u"?"_s));
+}
+
+void tst_CodePage::unholdable_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("unholdable"); // each character once, in order
+
+    QTest::newRow("ASCII") << u"C:\\Tarvo ~ \\share"_s << QString();
+    QTest::newRow("Japanese, both wave dashes, NEC signs, half-width kana")
+        << u"収集〜～①ⅠｱＡ"_s << QString();
+    QTest::newRow("emoji, each once") << u"a😀b😀"_s << u"😀"_s;
+    QTest::newRow("outside JIS X 0208: 𠀋, Korean, é") << u"𠀋한é한"_s << u"𠀋한é"_s;
+    QTest::newRow("a lone surrogate") << QString(QChar(0xd800)) << QString(QChar(0xd800));
+}
+
+void tst_CodePage::unholdable()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, unholdable);
+    QCOMPARE(AnsiFields::unholdable(text), unholdable);
+    // The check names the first box that holds any, and only that one.
+    const auto refusal = AnsiFields::check({{u"txtA"_s, u"A"_s, u"fine"_s},
+                                            {u"txtB"_s, u"B"_s, text},
+                                            {u"txtC"_s, u"C"_s, u"😀"_s}});
+    QVERIFY(refusal);
+    QCOMPARE(refusal->control, unholdable.isEmpty() ? u"txtC"_s : u"txtB"_s);
+    QVERIFY(refusal->message.startsWith(unholdable.isEmpty() ? u"「C」"_s : u"「B」"_s));
 }
 
 QTEST_APPLESS_MAIN(tst_CodePage)

@@ -208,6 +208,10 @@ void tst_ConsoleConnection::parameterRoundTrip()
     QCOMPARE(model.select(statusLog).value, u"1000"_s);
     QVERIFY(model.confirmEdit(statusLog, u"StatusLog"_s, u" 500 "_s));
     QVERIFY(model.confirmEdit(timeOut, u"TimeOut"_s, u"90"_s));
+    // A value the agent would store as "?" is refused and leaves the row as it was.
+    QString refusal;
+    QVERIFY(!model.confirmEdit(timeOut, u"TimeOut"_s, u"9😀"_s, &refusal));
+    QVERIFY(refusal.startsWith(u"「設定値」にShift-JISで保存できない文字（😀）"_s));
     QCOMPARE(model.updateData(), u"TarvoAgent;StatusLog=500\r\nTarvoAgent;TimeOut=90\r\n"_s);
 
     QVERIFY(waitListening(2));

@@ -76,6 +76,12 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(QString::fromUtf8(run.out), u"[APPLICATION_LINUX] 表計算\n"_s);
 
+        // A definition file that is not there gets no verdict, only the reason.
+        run = console({u"check"_s, u"nowhere/TarvoInfo.dat"_s});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.startsWith(u"nowhere/TarvoInfo.dat ファイルを開けません（"_s), qPrintable(run.err));
+
         run = console({u"field-add"_s, u"表計算; DROP TABLE PcInfo"_s});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.startsWith(u"フィールド名「表計算; DROP TABLE PcInfo」は使用できません。"_s), qPrintable(run.err));

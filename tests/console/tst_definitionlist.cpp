@@ -82,7 +82,10 @@ private Q_SLOTS:
         QCOMPARE(list.sectionOf(rowOf(list, u"NtItem"_s)), u"APPLICATION_NT"_s);
 
         DefinitionList empty;
-        empty.open(m_dir.filePath(u"none.dat"_s));
+        QString error;
+        QVERIFY(!empty.open(m_dir.filePath(u"none.dat"_s), &error));
+        QVERIFY(error.contains(u"none.dat ファイルを開けません"_s));
+        QVERIFY(!empty.isRead() && list.isRead());
         QCOMPARE(empty.rows().size(), DefinitionList::sections().size());
     }
 
@@ -113,6 +116,14 @@ private Q_SLOTS:
         QVERIFY(list.buttons().change && list.buttons().remove);
         list.fieldFocused();
         QVERIFY(!list.buttons().remove);
+        // A subkey CP932 cannot hold is refused at its box, the file untouched.
+        const QString unchanged = fileText();
+        office.reg2 = u"SOFTWARE\\Ex😀"_s;
+        const auto refusal = list.edit(DefinitionList::Edit::Change, office);
+        QVERIFY(refusal);
+        QCOMPARE(refusal->control, u"txtFunc6DatReg2"_s);
+        QVERIFY(refusal->message.startsWith(u"「サブキー/ファイル」にShift-JISで保存できない文字（😀）"_s));
+        QCOMPARE(fileText(), unchanged);
         office.reg2 = u"SOFTWARE\\Example\\16.0"_s;
         clock = clock.addSecs(60);
         QVERIFY(!list.edit(DefinitionList::Edit::Change, office));

@@ -7,7 +7,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -49,6 +54,7 @@ private Q_SLOTS:
     void hostileCases_data();
     void hostileCases();
     void noTemporaryFileSurvivesARestart();
+    void fullOutputPipeStopsNothing();
 };
 
 void TestAgentHostile::hostileCases_data()
@@ -184,6 +190,46 @@ void TestAgentHostile::noTemporaryFileSurvivesARestart()
     // The 110 left no temporary file of its own either.
     QCOMPARE(entries(folder.path()).filter(prefix), QStringList{live});
     QVERIFY(folder.iniBytes().contains("SmtpMail=1"));
+}
+
+void TestAgentHostile::fullOutputPipeStopsNothing()
+{
+    // A pipe nobody reads, full before the agent starts: every status line finds it full.
+    int pipeFds[2];
+    QVERIFY(::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) == 0);
+    const auto closePipe = qScopeGuard([&pipeFds] {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+    });
+    ::fcntl(pipeFds[1], F_SETPIPE_SZ, 4096);
+    const QByteArray filler(4096, 'f');
+    while (::write(pipeFds[1], filler.constData(), size_t(filler.size())) > 0) {
+    }
+
+    AgentFolder folder;
+    AgentProcess agent(folder);
+    agent.sendOutputTo(u"/proc/self/fd/"_s + QString::number(pipeFds[1]));
+    agent.startOnly();
+    // The first line that could not go is said on standard error; the agent listens by then.
+    QString errors;
+    QVERIFY(QTest::qWaitFor([&] {
+        errors += agent.standardError();
+        return errors.contains(u"status lines are dropped"_s) || !agent.isRunning();
+    }, 10000));
+    QVERIFY2(agent.isRunning(), qPrintable(errors));
+
+    // Every exchange logs lines the pipe cannot take; the agent serves on all the same.
+    for (int round = 0; round < 20; ++round) {
+        RawConsole console;
+        QVERIFY(console.connectTo(folder.port()));
+        QVERIFY(console.exchange(rawFrame(400, "\r\n")).value_or("").startsWith("401;"));
+    }
+    QVERIFY(agent.signal(SIGTERM));
+    int exitCode = -1;
+    QVERIFY(agent.waitForExit(2000, &exitCode));
+    QCOMPARE(exitCode, 0);
+    errors += agent.standardError();
+    QCOMPARE(errors.count(u"status lines are dropped"_s), 1);
 }
 
 QTEST_GUILESS_MAIN(TestAgentHostile)

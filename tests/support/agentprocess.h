@@ -57,6 +57,8 @@ public:
     bool start();
     /// Starts the agent without waiting for it to listen.
     void startOnly();
+    /// Before the start: the agent's standard output goes to `path` (then nobody here reads it).
+    void sendOutputTo(const QString &path) { m_process.setStandardOutputFile(path); }
     /// Waits until a status line whose text (after the date and TAB) equals `text`.
     bool waitForLine(const QString &text, int timeoutMs = 10000);
     /// Waits until `count` status lines with the text `text` have been printed.

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -138,6 +139,15 @@ private Q_SLOTS:
         QCOMPARE(readFile(ini), before);
 
         child<QCheckBox>(&page, u"chkFunc6Ftp"_s)->click();
+        // Text CP932 cannot hold: named, its tab brought up, nothing written.
+        auto *subject = child<QLineEdit>(&page, u"txtFunc6Subject"_s);
+        subject->setText(u"結果😀"_s);
+        child<QAbstractButton>(&page, u"cmdFunc6IniEdit"_s)->click();
+        QCOMPARE(m_frontEnd.messages.takeLast(),
+                 u"! 「件名」にShift-JISで保存できない文字（😀）があります。別の文字に変えてください。"_s);
+        QCOMPARE(child<QTabWidget>(&page, u"sstabFunc6"_s)->currentIndex(), 4);
+        QCOMPARE(readFile(ini), before);
+        subject->setText(u"結果"_s);
         child<QAbstractButton>(&page, u"cmdFunc6IniEdit"_s)->click();
         QVERIFY(m_frontEnd.messages.isEmpty());
         QVERIFY(readFile(ini).contains("TimeStart=WEEK,08:15,MON\r\n"));
@@ -206,6 +216,13 @@ private Q_SLOTS:
         QCOMPARE(columns->topLevelItemCount(), 2);
         child<QAbstractButton>(fields, u"cmdFunc6"_s)->click();
         QVERIFY(m_frontEnd.messages.takeLast().startsWith(u"i GOOD!"_s));
+
+        // A definition file gone by the time it is opened: said so, and no verdict on it.
+        m_frontEnd.nextFile = m_dir.filePath(u"gone/TarvoInfo.dat"_s);
+        child<QAbstractButton>(defs, u"cmdFunc6Dat_0"_s)->click();
+        QVERIFY(m_frontEnd.messages.takeLast().startsWith(u"! "_s + m_frontEnd.nextFile + u" ファイルを開けません"_s));
+        child<QAbstractButton>(fields, u"cmdFunc6"_s)->click();
+        QCOMPARE(m_frontEnd.messages.takeLast(), u"! TarvoInfo.datを読み込んでください！"_s);
 
         Func7Page page7(m_dialogs, [settings] { return settings; });
         child<QAbstractButton>(&page7, u"cmdFunc7_0"_s)->click();
