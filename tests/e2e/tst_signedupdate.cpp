@@ -241,6 +241,18 @@ void tst_SignedUpdate::update()
     }
     const QByteArray distributed = readFile(program);
 
+    // The administrator's check before distributing says the same, but for replays: it knows
+    // no running program.
+    const QString keyFile = absolutePath ? m_console.filePath(u"fleet.pub"_s)
+                                         : folder->file(u"update.pub"_s);
+    QProcess verify;
+    verify.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"), {u"verify"_s, program, keyFile});
+    QVERIFY(verify.waitForFinished(Bound));
+    const bool replay = refusal == u"署名が実行中のプログラムの署名より新しくありません。"_s;
+    QCOMPARE(verify.exitCode(), refusal.isEmpty() || replay ? 0 : 1);
+    if (!refusal.isEmpty() && !replay)
+        QCOMPARE(QString::fromUtf8(verify.readAllStandardError()), program + u": "_s + refusal + u'\n');
+
     QVERIFY(folder->startAgent());
     const qint64 oldPid = folder->agentPid();
     const bool accept = refusal.isEmpty();
