@@ -62,6 +62,14 @@ QString signatureOf(const QString &file)
     return file + u".minisig"_s;
 }
 
+/// The agent the updater starts inherits its output: a file, since a pipe would close with the
+/// updater and end the agent at its first status line.
+void keepOutputForTheAgent(QProcess &updater, const ProgramFolder &folder)
+{
+    updater.setStandardOutputFile(folder.file(u"agent.out"_s), QIODevice::Append);
+    updater.setStandardErrorFile(folder.file(u"agent.out"_s), QIODevice::Append);
+}
+
 QByteArray now(qint64 offset = 0)
 {
     return QByteArray::number(QDateTime::currentSecsSinceEpoch() + offset);
@@ -321,6 +329,7 @@ void tst_SignedUpdate::updaterChecksAgainBeforeTheSwap()
     QVERIFY(folder->write(Pending, readFile(signatureOf(program)), false));
 
     QProcess updater;
+    keepOutputForTheAgent(updater, *folder);
     updater.start(folder->file(Updater), {u"update"_s, Agent, Agent, u"TarvoAgent.new"_s});
     QVERIFY(updater.waitForFinished(Bound));
     QTRY_VERIFY_WITH_TIMEOUT(folder->answers(), Bound);
@@ -350,6 +359,7 @@ void tst_SignedUpdate::killedSwapLeavesEitherProgramWhole()
     QVERIFY(folder->write(Pending, readFile(signatureOf(program)), false));
 
     QProcess updater;
+    keepOutputForTheAgent(updater, *folder);
     QFileSystemWatcher watcher({QFileInfo(folder->file(Agent)).path()});
     bool killed = false;
     // The moment the copy's temporary file appears, the swap is under way.
