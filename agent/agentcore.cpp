@@ -1,6 +1,7 @@
 #include "agent/agentcore.h"
 
 #include "agent/launcher.h"
+#include "signing/updatesignature.h"
 
 #include <QDir>
 
@@ -37,6 +38,7 @@ void AgentCore::startUp()
         return;
     }
     m_context.UpdatePending = false;
+    logUpdateVerification();
     Start();
     if (m_closed || !m_settings.autoStart())
         return;
@@ -46,6 +48,20 @@ void AgentCore::startUp()
         m_log.AddLog(u"情報収集プログラムの実行時にエラーが発生しました。"_s, StatusLog::Main);
     if (m_settings.autoExit())
         Exit();
+}
+
+void AgentCore::logUpdateVerification()
+{
+    const QString keySetting = m_settings.UpdateKeyFile;
+    if (keySetting.isEmpty()) {
+        m_log.AddLog(u"更新プログラムの署名は確認されません。(UpdateKeyFile未設定)"_s,
+                     StatusLog::Main);
+        return;
+    }
+    // A key file that cannot be used refuses every update but never stops the agent.
+    if (!UpdateSignature::keysReadable(UpdateSignature::keyFilePath(m_context.folder, keySetting)))
+        m_log.AddLog(u"公開鍵ファイルを読み込めません。更新プログラムは拒否されます。"_s,
+                     StatusLog::Main);
 }
 
 void AgentCore::Start()

@@ -47,6 +47,8 @@ Q_SIGNALS:
 
 private:
     void launchScheduledCollector();
+    /// The start-up line about updates that are not verified or cannot be.
+    void logUpdateVerification();
     /// Closes the sockets and ends the agent with `exitCode` (the window's close).
     void shutDown(int exitCode);
 

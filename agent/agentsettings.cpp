@@ -87,5 +87,6 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
             return refuse(reason, u"MaxFrameBytes must be a number of bytes"_s);
         settings.MaxFrameBytes = quint32(value);
     }
+    settings.UpdateKeyFile = readWhole("UpdateKeyFile").trimmed();
     return settings;
 }

@@ -22,6 +22,7 @@ struct AgentSettings
     QString ListenAddress;
     AllowList AllowFrom;
     quint32 MaxFrameBytes = 0;
+    QString UpdateKeyFile; // public keys a new agent program must be signed with; "": unchecked
 
     bool autoStart() const;
     bool autoExit() const;

@@ -27,7 +27,17 @@ std::variant<Target, Result> plan(const QString &folder, const QString &programN
 
     Target target;
     target.ownProgram = header.name.compare(programName, Qt::CaseInsensitive) == 0;
-    target.path = folder + u'/' + (target.ownProgram ? programName + u".new"_s : header.name);
+    // The signature of a new program lies beside it as "<program>.new.minisig": the name
+    // "<program>.minisig" is the accepted signature of the running program, which only the
+    // updater writes, so a console can never lower the bar against replays.
+    const bool programSignature =
+        header.name.compare(programName + u".minisig"_s, Qt::CaseInsensitive) == 0;
+    QString stored = header.name;
+    if (target.ownProgram)
+        stored = programName + u".new"_s;
+    else if (programSignature)
+        stored = programName + u".new.minisig"_s;
+    target.path = folder + u'/' + stored;
     if (target.ownProgram) {
         target.permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
             | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup

@@ -11,6 +11,10 @@
 #include "common/profilefile.h"
 #include "net/frame.h"
 #include "net/protocol.h"
+#include "signing/updatesignature.h"
+
+#include <QDir>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -141,11 +145,33 @@ Reply RequestHandlers::RestartAgent()
         arguments = {u"restart"_s, name, name};
     const bool updatePending = m_context.UpdatePending;
     m_context.UpdatePending = false;
+    if (updatePending) {
+        if (const auto refusal = refusedUpdate())
+            return failed(Frame::RestartAgent, *refusal);
+    }
     if (m_context.launcher.startUpdater(arguments))
         return succeeded(Frame::RestartAgent);
     // The agent stays after a failed restart: the new program still waits to be swapped in.
     m_context.UpdatePending = updatePending;
     return failed(Frame::RestartAgent, u"再起動に失敗しました。"_s);
+}
+
+std::optional<QString> RequestHandlers::refusedUpdate()
+{
+    const QString keySetting = m_context.settings.UpdateKeyFile;
+    if (keySetting.isEmpty())
+        return std::nullopt;
+    const QString newProgram = m_context.programName + u".new"_s;
+    const auto files = UpdateSignature::updateFiles(m_context.folder, keySetting,
+                                                    m_context.programName, newProgram);
+    const auto refusal =
+        UpdateSignature::checkFile(QDir(m_context.folder).filePath(newProgram), files);
+    if (!refusal)
+        return std::nullopt;
+    // The refused program and its signature go; the running program stays as it is.
+    QFile::remove(QDir(m_context.folder).filePath(newProgram));
+    QFile::remove(files.signatureFile);
+    return u"更新プログラムを拒否しました。"_s + refusalText(*refusal);
 }
 
 Reply RequestHandlers::RunCollector()

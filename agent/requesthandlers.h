@@ -39,6 +39,9 @@ public:
 private:
     /// Applies the lines of a 110 payload to `ini`; false at a faulty line or a missing end.
     static bool applyParameterLines(ProfileFile &ini, const QByteArray &payload);
+    /// The refusal of the pending new program when updates are signed: its reason, after the
+    /// program and its signature have been removed. nullopt when it may be swapped in.
+    std::optional<QString> refusedUpdate();
     /// The success reply of `request` (from the protocol table).
     static Reply succeeded(int request, QByteArray body = {});
     /// The failure reply of `request` with `text`, logged as a main line.

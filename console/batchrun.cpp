@@ -4,6 +4,7 @@
 #include "console/consolesettings.h"
 #include "net/frame.h"
 #include "net/protocol.h"
+#include "signing/updatesignature.h"
 
 #include <QFileInfo>
 
@@ -102,17 +103,46 @@ void BatchRun::startNext()
         m_slots[slot] = row;
         BatchJob job{m_rows[row].host, m_code, m_filePath, QFileInfo(m_filePath).fileName(),
                      row, slot + 1};
-        auto *worker = new BatchWorker(job, m_settings, m_names, m_frontEnd, m_startDelayMs, this);
-        connect(worker, &BatchWorker::finished, this, &BatchRun::onWorkerFinished,
-                Qt::QueuedConnection);
         m_peakWorkers = qMax(m_peakWorkers, activeWorkers());
-        Q_EMIT workerStarted(worker);
-        worker->start();
+        // A program that goes out with restart takes its signature along, first, as an
+        // ordinary distribution: an agent that checks updates needs it before the swap.
+        const QString signature = UpdateSignature::signatureOf(m_filePath);
+        if (m_code == Frame::DistributeAndRestart && QFileInfo(signature).isFile()) {
+            BatchJob signatureJob = job;
+            signatureJob.code = Frame::DistributeFile;
+            signatureJob.filePath = signature;
+            signatureJob.fileName = QFileInfo(signature).fileName();
+            m_afterSignature.insert(startWorker(signatureJob, m_startDelayMs), job);
+            continue;
+        }
+        startWorker(job, m_startDelayMs);
     }
+}
+
+BatchWorker *BatchRun::startWorker(const BatchJob &job, int startDelayMs)
+{
+    auto *worker = new BatchWorker(job, m_settings, m_names, m_frontEnd, startDelayMs, this);
+    connect(worker, &BatchWorker::finished, this, &BatchRun::onWorkerFinished,
+            Qt::QueuedConnection);
+    Q_EMIT workerStarted(worker);
+    worker->start();
+    return worker;
 }
 
 void BatchRun::onWorkerFinished(BatchWorker *worker)
 {
+    // The program follows its signature in the same slot; a signature that did not arrive
+    // ends the row with that worker's outcome.
+    const auto followUp = m_afterSignature.find(worker);
+    if (followUp != m_afterSignature.end()) {
+        const BatchJob next = followUp.value();
+        m_afterSignature.erase(followUp);
+        if (worker->result() == u"OK") {
+            worker->deleteLater();
+            startWorker(next, 0);
+            return;
+        }
+    }
     const BatchJob &job = worker->job();
     if (job.row >= 0 && job.row < m_rows.size()) {
         m_rows[job.row].result = worker->result();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "console/batchworker.h"
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -7,7 +10,6 @@
 
 #include <optional>
 
-class BatchWorker;
 class ConsoleFrontEnd;
 class NameTable;
 struct ConsoleSettings;
@@ -56,6 +58,7 @@ Q_SIGNALS:
 
 private:
     void startNext();
+    BatchWorker *startWorker(const BatchJob &job, int startDelayMs);
     void onWorkerFinished(BatchWorker *worker);
 
     const ConsoleSettings &m_settings;
@@ -70,6 +73,8 @@ private:
     int m_done = 0;
     int m_peakWorkers = 0;
     bool m_running = false;
+    /// The program request of each worker that sends a signature first.
+    QHash<BatchWorker *, BatchJob> m_afterSignature;
 };
 
 /// The request codes of the batch runs.

@@ -14,12 +14,15 @@ namespace {
 
 constexpr qint64 CopyChunkBytes = 1 << 20;
 
-bool copyContent(QFile &source, AtomicFile::Writer &target)
+bool copyContent(QFile &source, AtomicFile::Writer &target,
+                 const std::function<void(QByteArrayView)> &inspect)
 {
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(CopyChunkBytes);
         if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
             return false;
+        if (inspect)
+            inspect(chunk);
         if (!target.write(chunk))
             return false;
     }
@@ -63,6 +66,13 @@ QString backupFileName(const QString &agentName, const QDateTime &lastWritten)
 
 bool copyFileReplacing(const QString &from, const QString &to)
 {
+    return copyFileReplacing(from, to, {}, {});
+}
+
+bool copyFileReplacing(const QString &from, const QString &to,
+                       const std::function<void(QByteArrayView)> &inspect,
+                       const std::function<bool()> &approve)
+{
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return false;
@@ -74,7 +84,8 @@ bool copyFileReplacing(const QString &from, const QString &to)
     // A temporary file beside the target, renamed over it once whole: a crash or a full disk
     // never leaves half a program.
     AtomicFile::Writer target(to, permissions);
-    if (!target.open() || !copyContent(source, target) || !target.commit())
+    if (!target.open() || !copyContent(source, target, inspect) || (approve && !approve())
+        || !target.commit())
         return false;
     keepLastWriteTime(to, lastWritten);
     return true;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 /// The updater's helpers: files, finding, awaiting and ending the agent, starting a program.
@@ -22,6 +24,12 @@ QString backupFileName(const QString &agentName, const QDateTime &lastWritten);
 /// the complete new file. The copy keeps the permissions `to` had (else those of `from`) and
 /// the last-write time of `from`.
 bool copyFileReplacing(const QString &from, const QString &to);
+/// As above, showing every byte copied to `inspect`; the copy replaces `to` only when
+/// `approve` (called once the copy is whole, before the rename) agrees. So what is checked is
+/// exactly what is installed, even when `from` changes meanwhile.
+bool copyFileReplacing(const QString &from, const QString &to,
+                       const std::function<void(QByteArrayView)> &inspect,
+                       const std::function<bool()> &approve);
 
 /// Waits until the program running as `agentName` in `folder` has ended, at most `timeoutMs`.
 /// True when it has ended or none was running.

@@ -1,11 +1,14 @@
 #include "updater/tarvoutil.h"
 
+#include "common/atomicfile.h"
 #include "platform/processes.h"
 #include "platform/singleinstance.h"
+#include "signing/updatesignature.h"
 #include "updater/bastarvoutil.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -91,13 +94,54 @@ void TarvoUtil::update(const UpdaterCommand &command)
 
 void TarvoUtil::installNewProgram(const UpdaterCommand &command)
 {
+    const QString keySetting = UpdateSignature::keyFileSetting(m_folder + u"/TarvoAgent.ini"_s);
+    if (!keySetting.isEmpty()) {
+        installSignedProgram(command, keySetting);
+        return;
+    }
+    backUpProgram(command);
+    // The new program file stays where it is.
+    basTarvoUtil::copyFileReplacing(command.newProgramFile(), command.programFile());
+}
+
+void TarvoUtil::backUpProgram(const UpdaterCommand &command)
+{
     const QString program = command.programFile();
     if (const auto lastWritten = basTarvoUtil::readLastWriteTime(program)) {
         basTarvoUtil::copyFileReplacing(
             program, basTarvoUtil::backupFileName(command.agentName(), *lastWritten));
     }
-    // The new program file stays where it is.
-    basTarvoUtil::copyFileReplacing(command.newProgramFile(), program);
+}
+
+void TarvoUtil::installSignedProgram(const UpdaterCommand &command, const QString &keySetting)
+{
+    // Checked again here, on the very bytes that are copied: the agent's check came before
+    // it ended, and the file could have changed since.
+    const auto files = UpdateSignature::updateFiles(m_folder, keySetting, command.programFile(),
+                                                    command.newProgramFile());
+    auto begun = SignedFileCheck::begin(files);
+    bool refused = std::holds_alternative<SignatureRefusal>(begun);
+    if (!refused) {
+        auto &check = std::get<SignedFileCheck>(begun);
+        const auto inspect = [&check](QByteArrayView chunk) { check.add(chunk); };
+        const auto approve = [&] {
+            refused = check.finish().has_value();
+            if (!refused)
+                backUpProgram(command);
+            return !refused;
+        };
+        if (basTarvoUtil::copyFileReplacing(command.newProgramFile(), command.programFile(),
+                                            inspect, approve)) {
+            // Written after the swap: a crash in between leaves an older record, which only
+            // lets the program now installed in again.
+            writeFileAtomically(files.recordFile, check.signatureText());
+            return;
+        }
+    }
+    if (refused) {
+        QFile::remove(command.newProgramFile());
+        QFile::remove(files.signatureFile);
+    }
 }
 
 void TarvoUtil::terminate(const UpdaterCommand &command)

@@ -28,6 +28,10 @@ private:
     void terminate(const UpdaterCommand &command);
     bool waitForAgent(const UpdaterCommand &command);
     void installNewProgram(const UpdaterCommand &command);
+    void backUpProgram(const UpdaterCommand &command);
+    /// The swap when updates are signed: only a program that passes the check is installed,
+    /// and its signature becomes the record of the running program.
+    void installSignedProgram(const UpdaterCommand &command, const QString &keySetting);
 
     QString m_folder;
     int m_limitMs;

@@ -5,6 +5,7 @@
 #include "console/batchrun.h"
 #include "console/cli/databasecommands.h"
 #include "console/cli/stderrfrontend.h"
+#include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
 #include "console/nametable.h"
 #include "console/parametermodel.h"
@@ -300,8 +301,9 @@ QString CliUsage()
            "  show HOST FILE                      one file of the agent's folder\n"
            "  log HOST                            the agent's status log\n"
            "  distribute|distribute-restart|distribute-collect FILE HOST...\n"
-           "                                      send a file (then restart / run the collector)\n"
-           "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
+           "                                      send a file (then restart / run the collector)\n"_s
+           + VerifyCommandUsage()
+           + u"HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
            + DatabaseCommandsUsage();
 }
 
@@ -309,6 +311,8 @@ int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
 {
     if (IsDatabaseCommand(options.command))
         return RunDatabaseCommand(options, out, err);
+    if (IsVerifyCommand(options.command))
+        return RunVerifyCommand(options, out, err);
     CliRun run(options, out, err);
     return run.run();
 }
