@@ -2,7 +2,8 @@
 // MaxControl 50): wall time and the console's CPU time; a 100 MiB distribution to 20 agents
 // (MaxControl 10): the console's peak resident memory and the aggregate rate beside one single
 // distribution's rate; the single connection's 400 round trip, command to dispatched view,
-// p50 and p99.  Run all three, or one: bench_console [batch|distribute|roundtrip]
+// p50 and p99; a status run (request 300 only) over the 200 agents (MaxControl 50) and over a
+// /24 of which 3 answer.  Run them all, or one: bench_console [batch|distribute|roundtrip|status]
 #include "console/agentconnection.h"
 #include "console/consolesettings.h"
 #include "console/frontend.h"
@@ -180,6 +181,38 @@ void benchBatch()
                 run.exitCode);
 }
 
+void benchStatus()
+{
+    constexpr int Agents = 200;
+    {
+        Fleet fleet(Agents);
+        if (!fleet.waitAllListening(Agents, 1)) {
+            std::printf("status: the agents did not all start\n");
+            return;
+        }
+        QStringList arguments{u"status"_s};
+        for (int i = 0; i < Agents; ++i)
+            arguments.append(Fleet::address(i));
+        const ConsoleRun run = runConsole(fleet, u"50"_s, arguments);
+        std::printf("status over %d agents, MaxControl 50: %.3f s wall (target < 0.5 s), console "
+                    "CPU %.3f s, exit %d\n",
+                    Agents, run.seconds, run.cpuSeconds, run.exitCode);
+    }
+    // A /24 of which only three answer: the others refuse at once on loopback, where a
+    // switched-off PC would instead hold its slot up to the time-out (60 s here).
+    Fleet three(3);
+    if (!three.waitAllListening(3, 1)) {
+        std::printf("status /24: the agents did not start\n");
+        return;
+    }
+    QStringList subnet{u"status"_s};
+    for (int i = 0; i < 254; ++i)
+        subnet.append(Fleet::address(i));
+    const ConsoleRun sweep = runConsole(three, u"50"_s, subnet);
+    std::printf("status over a /24 (254 addresses, 3 agents), MaxControl 50: %.3f s wall, exit %d\n",
+                sweep.seconds, sweep.exitCode);
+}
+
 void benchDistribution()
 {
     constexpr int Agents = 20;
@@ -267,5 +300,7 @@ int main(int argc, char **argv)
         benchBatch();
     if (only.isEmpty() || only == u"distribute")
         benchDistribution();
+    if (only.isEmpty() || only == u"status")
+        benchStatus();
     return 0;
 }

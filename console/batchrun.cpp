@@ -18,7 +18,8 @@ constexpr int FreeSlot = -1;
 
 bool IsBatchRequest(int code)
 {
-    return Protocol::isBatchRequest(code);
+    // 300 too: the status run, read-only and answered by agents of any version.
+    return Protocol::isBatchRequest(code) || code == Frame::GetFileInfo;
 }
 
 bool IsFileRequest(int code)
@@ -73,7 +74,7 @@ bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath
     m_filePath = filePath;
     m_rows.clear();
     for (const QString &host : hosts)
-        m_rows.append({host, QString(), QString()});
+        m_rows.append(BatchResult{.host = host});
     m_slots = QList<int>(m_settings.MaxControlCount, FreeSlot);
     m_nextRow = 0;
     m_done = 0;
@@ -147,6 +148,10 @@ void BatchRun::onWorkerFinished(BatchWorker *worker)
     if (job.row >= 0 && job.row < m_rows.size()) {
         m_rows[job.row].result = worker->result();
         m_rows[job.row].status = worker->statusText();
+        m_rows[job.row].connected = worker->wasConnected();
+        m_rows[job.row].replyCode = worker->replyCode();
+        m_rows[job.row].replyBody = worker->replyBody();
+        m_rows[job.row].roundTripMs = worker->roundTripMs();
     }
     if (job.slot >= 1 && job.slot <= m_slots.size())
         m_slots[job.slot - 1] = FreeSlot;

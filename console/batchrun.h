@@ -15,12 +15,16 @@ class NameTable;
 struct ConsoleSettings;
 
 /// One row of a batch result list: the computer, "OK"/"NG" (empty until its worker ends) and
-/// the worker's status text.
+/// the worker's status text; for the readers of replies (status) also the reply itself.
 struct BatchResult
 {
     QString host;
     QString result;
     QString status;
+    bool connected = false; // the connection was made (a failed one may be woken and retried)
+    int replyCode = 0;      // the reply that ended the worker; 0 when none came
+    QString replyBody;
+    qint64 roundTripMs = -1; // from the start of the connect to the reply
 };
 
 /// A batch run over many computers (StartBatch and the slot table): at most MaxControlCount
@@ -34,7 +38,7 @@ public:
              int startDelayMs, QObject *parent = nullptr);
     ~BatchRun() override;
 
-    /// Starts `code` (130, 140, 150, 500, 510, 520) for every host; `filePath` for the file
+    /// Starts `code` (130, 140, 150, 500, 510, 520, or 300 for a status run) for every host; `filePath` for the file
     /// requests. False when a run is still going, the code is not a batch request, or
     /// MaxControlCount is below 1 (nothing starts).
     bool start(const QStringList &hosts, int code, const QString &filePath = {});

@@ -60,6 +60,7 @@ QString BatchWorker::replyStatusText(int replyCode)
         {Frame::DistributeFile, u"ファイル配信！", u"ファイル配信失敗！"},
         {Frame::DistributeAndRestart, u"ファイル配信＆再起動！", u"ファイル配信＆再起動失敗！"},
         {Frame::DistributeAndCollect, u"ファイル配信＆情報収集！", u"ファイル配信＆情報収集失敗！"},
+        {Frame::GetFileInfo, u"ファイル情報取得！", u"ファイル情報の取得失敗！"},
     };
     if (replyCode == Protocol::successReply(Frame::EndSession))
         return u"接続切断！"_s;
@@ -119,6 +120,7 @@ void BatchWorker::connectAgent()
     }
     Q_EMIT socketStatus(u"ソケットが生成されました！"_s);
     m_state = Connecting;
+    m_roundTrip.start();
     m_session->connectTo(m_names.resolve(m_job.host), m_settings.Port);
     Q_EMIT socketStatus(u"接続しています･･･"_s);
 }
@@ -126,6 +128,7 @@ void BatchWorker::connectAgent()
 void BatchWorker::onConnected()
 {
     m_state = Idle;
+    m_connected = true;
     Q_EMIT socketStatus(u"接続しました！"_s);
     setStatus(u"接続完了！"_s);
     if (isFileRequest())
@@ -233,6 +236,9 @@ void BatchWorker::onReply(const Frame::Message &message)
         m_session->startReading();
         return;
     }
+    m_roundTripMs = m_roundTrip.elapsed();
+    m_replyCode = message.code;
+    m_replyBody = message.payloadText();
     setStatus(u"データ受信完了!"_s);
     setProgress(70);
     m_state = message.code == endReply ? ClosedByAgent : Idle;

@@ -2,6 +2,7 @@
 
 #include "net/frame.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -15,7 +16,7 @@ struct ConsoleSettings;
 struct BatchJob
 {
     QString host;     // name or dotted address, as the result row shows it
-    int code = 0;     // 130, 140, 150, 500, 510 or 520
+    int code = 0;     // 130, 140, 150, 500, 510, 520 or 300
     QString filePath; // file requests: the file to distribute
     QString fileName; // file requests: the name the agent stores it under
     int row = 0;      // 0-based row of the result list
@@ -53,6 +54,12 @@ public:
     /// The caption of the worker window: title + " - " + host.
     QString caption() const;
     bool isFinished() const { return m_finished; }
+    bool wasConnected() const { return m_connected; }
+    /// The reply that ended the worker (0 when none) and its body.
+    int replyCode() const { return m_replyCode; }
+    const QString &replyBody() const { return m_replyBody; }
+    /// Milliseconds from the start of the connect to the reply; -1 without a reply.
+    qint64 roundTripMs() const { return m_roundTripMs; }
 
     /// The status text a reply code leaves in the row; "" for a code the worker does not
     /// handle.
@@ -98,4 +105,9 @@ private:
     QString m_lblClientResult;
     int m_progress = 0;
     bool m_finished = false;
+    bool m_connected = false;
+    int m_replyCode = 0;
+    QString m_replyBody;
+    QElapsedTimer m_roundTrip;
+    qint64 m_roundTripMs = -1;
 };

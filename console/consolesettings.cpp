@@ -65,6 +65,8 @@ void RereadConsoleSettingsTexts(ConsoleSettings &settings)
     settings.SqlTable = ReadIniString(section(), u"SqlTable"_s, file);
     settings.SqlUserid = ReadIniString(section(), u"SqlUserid"_s, file);
     settings.SqlPassword = ReadIniString(section(), u"SqlPassword"_s, file);
+    settings.WakeAddress = ReadIniString(section(), u"WakeAddress"_s, file);
+    settings.WakePort = ReadIniString(section(), u"WakePort"_s, file);
 }
 
 void ComputeConsoleSettingsNumbers(ConsoleSettings &settings)

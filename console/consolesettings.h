@@ -20,6 +20,9 @@ struct ConsoleSettings
     QString SqlTable;
     QString SqlUserid;
     QString SqlPassword;
+    // Where Wake-on-LAN packets go; not in the settings dialog (empty: the defaults).
+    QString WakeAddress;
+    QString WakePort;
 
     /// Port as a number; 0 when it is not a number in 1..65535.
     int portNumber() const;

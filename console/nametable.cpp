@@ -64,9 +64,12 @@ NetworkInventory NetworkInventory::load(const QString &path)
         for (const QByteArray &entry : file.sectionEntries(sectionName, WholeFile)) {
             const qsizetype equals = entry.indexOf('=');
             const QByteArray key = (equals < 0 ? entry : entry.first(equals)).trimmed();
-            const QByteArray value = equals < 0 ? QByteArray() : entry.mid(equals + 1).trimmed();
+            const QString value = CodePage::fromAnsi(
+                equals < 0 ? QByteArray() : entry.mid(equals + 1).trimmed());
+            const qsizetype comma = value.indexOf(u',');
             if (!key.isEmpty())
-                group.computers.append({CodePage::fromAnsi(key), CodePage::fromAnsi(value)});
+                group.computers.append({CodePage::fromAnsi(key), value.left(comma).trimmed(),
+                                        comma < 0 ? QString() : value.mid(comma + 1).trimmed()});
         }
         inventory.m_groups.append(group);
     }
@@ -78,6 +81,18 @@ const NetworkInventory::Group *NetworkInventory::group(const QString &name) cons
     for (const Group &group : m_groups) {
         if (group.name.compare(name, Qt::CaseInsensitive) == 0)
             return &group;
+    }
+    return nullptr;
+}
+
+const NetworkInventory::Computer *NetworkInventory::computer(const QString &host) const
+{
+    for (const Group &group : m_groups) {
+        for (const Computer &computer : group.computers) {
+            if (computer.name.compare(host, Qt::CaseInsensitive) == 0
+                || (!computer.address.isEmpty() && computer.address == host))
+                return &computer;
+        }
     }
     return nullptr;
 }

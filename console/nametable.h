@@ -25,7 +25,8 @@ private:
 };
 
 /// The inventory file TarvoNetwork.ini of the console folder: a section per group, a key per
-/// computer, the value an optional address. The section `Scan` holds scan ranges, not a group.
+/// computer, the value an optional address, optionally followed by "," and the computer's MAC
+/// address (for Wake-on-LAN). The section `Scan` holds scan ranges, not a group.
 class NetworkInventory
 {
 public:
@@ -33,6 +34,7 @@ public:
     {
         QString name;
         QString address; // "" when the file gives none
+        QString mac;     // the MAC text after the ","; "" when the file gives none
     };
     struct Group
     {
@@ -51,6 +53,8 @@ public:
     const Group *group(const QString &name) const;
     /// The scan ranges (section Scan, key Ranges): CIDR texts.
     const QStringList &scanRanges() const { return m_scanRanges; }
+    /// The computer named `host` or listed with the address `host`; nullptr when none is.
+    const Computer *computer(const QString &host) const;
     /// Puts every known address into `table`.
     void fill(NameTable &table) const;
 

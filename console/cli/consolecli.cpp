@@ -4,12 +4,16 @@
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
 #include "console/cli/databasecommands.h"
+#include "console/cli/fleetcommands.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
+#include "console/macdirectory.h"
 #include "console/nametable.h"
 #include "console/parametermodel.h"
 #include "console/resultcsv.h"
+#include "console/sqlsettings.h"
+#include "console/wakingbatchrun.h"
 #include "net/frame.h"
 #include "net/protocol.h"
 
@@ -20,6 +24,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The wake command sends no request.
+constexpr int WakeCommand = -1;
+// Waking and retrying for two minutes unless --wake says otherwise.
+constexpr int DefaultWakeSeconds = 120;
+constexpr int MaxWakeSeconds = 86400;
 
 struct CommandInfo
 {
@@ -41,6 +51,8 @@ const CommandInfo Commands[] = {
     {u"distribute", Frame::DistributeFile, 2, true},
     {u"distribute-restart", Frame::DistributeAndRestart, 2, true},
     {u"distribute-collect", Frame::DistributeAndCollect, 2, true},
+    {u"status", Frame::GetFileInfo, 1, true},
+    {u"wake", WakeCommand, 1, false},
 };
 
 const CommandInfo *findCommand(const QString &name)
@@ -75,6 +87,7 @@ private:
     bool targets(const QStringList &arguments, QStringList &hosts);
     int runSingle(const CommandInfo &command);
     int runBatch(const CommandInfo &command);
+    int runWake();
     void printReply(int code, const QString &body);
     int usage(const QString &error);
 
@@ -85,6 +98,7 @@ private:
     ConsoleSettings m_settings;
     NetworkInventory m_inventory;
     NameTable m_names;
+    QString m_folder;
 };
 
 int CliRun::usage(const QString &error)
@@ -96,6 +110,7 @@ int CliRun::usage(const QString &error)
 bool CliRun::loadSettings()
 {
     const QString folder = m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder;
+    m_folder = folder;
     m_settings = LoadConsoleSettings(folder);
     if (m_options.port)
         m_settings.Port = *m_options.port;
@@ -132,10 +147,14 @@ int CliRun::run()
     if (m_options.arguments.size() < command->minArguments
         || (command->code == Frame::UpdateParameters && (m_options.arguments.size() - 1) % 3 != 0)
         || (!command->batch && command->code != Frame::UpdateParameters
-            && m_options.arguments.size() != command->minArguments))
+            && command->code != WakeCommand && m_options.arguments.size() != command->minArguments))
         return usage(u"wrong arguments for "_s + m_options.command);
+    if (m_options.wakeSeconds && !command->batch)
+        return usage(u"--wake is for the batch commands and status"_s);
     if (!loadSettings())
         return CliExit::Usage;
+    if (command->code == WakeCommand)
+        return runWake();
     return command->batch ? runBatch(*command) : runSingle(*command);
 }
 
@@ -210,33 +229,41 @@ int CliRun::runBatch(const CommandInfo &command)
         }
     }
     // The command line starts its workers at once; the windows wait a second.
-    BatchRun batch(m_settings, m_names, m_frontEnd, 0);
+    MacDirectory macs(m_inventory, sqlSettingsOf(m_settings, m_folder));
+    WakingBatchRun batch(m_settings, m_names, m_frontEnd, macs, m_options.wakeSeconds.value_or(0));
     QEventLoop loop;
-    QObject::connect(&batch, &BatchRun::rowFinished, &batch, [&](int row) {
-        if (m_options.csv)
-            return;
-        const BatchResult &result = batch.rows().at(row);
-        write(m_out, result.host + u'\t' + result.result + u'\t' + result.status + u'\n');
+    QObject::connect(&batch, &WakingBatchRun::rowFinished, &batch, [&](int row) {
+        if (!m_options.csv)
+            write(m_out, BatchRowFields(command.code, batch.rows().at(row)).join(u'\t') + u'\n');
     });
-    QObject::connect(&batch, &BatchRun::finished, &loop, &QEventLoop::quit);
-    if (!batch.start(hosts, command.code, filePath))
+    QObject::connect(&batch, &WakingBatchRun::finished, &loop, &QEventLoop::quit);
+    QString errorText;
+    if (!batch.start(hosts, command.code, filePath, errorText)) {
+        if (!errorText.isEmpty())
+            write(m_err, m_settings.IniFilePath + u": "_s + errorText + u'\n');
         return CliExit::Usage;
+    }
     if (batch.isRunning())
         loop.exec(); // every worker ends by its reply, an error or its time-out
-    int ok = 0;
-    QList<QStringList> csvRows;
-    for (const BatchResult &row : batch.rows()) {
-        ok += row.result == u"OK";
-        csvRows.append({row.host, row.result, row.status});
-    }
     if (m_options.csv) {
-        const QStringList headers = file ? Func5ResultHeaders() : Func2ResultHeaders();
-        write(m_out, ResultListCsvText(headers, csvRows).replace(u"\r\n"_s, u"\n"_s));
+        QList<QStringList> csvRows;
+        for (const BatchResult &row : batch.rows())
+            csvRows.append(BatchRowFields(command.code, row));
+        write(m_out, ResultListCsvText(BatchHeaders(command.code, file), csvRows)
+                         .replace(u"\r\n"_s, u"\n"_s));
     }
-    const qsizetype ng = batch.rows().size() - ok;
-    write(m_err, QString::number(batch.rows().size()) + u" computers: "_s + QString::number(ok)
-                     + u" OK, "_s + QString::number(ng) + u" NG\n"_s);
-    return ng == 0 ? CliExit::Ok : CliExit::Failed;
+    bool allGood = false;
+    write(m_err, BatchSummary(command.code, batch.rows(), allGood) + u'\n');
+    return allGood ? CliExit::Ok : CliExit::Failed;
+}
+
+int CliRun::runWake()
+{
+    QStringList hosts;
+    if (!targets(m_options.arguments, hosts))
+        return CliExit::Usage;
+    MacDirectory macs(m_inventory, sqlSettingsOf(m_settings, m_folder));
+    return RunWakeCommand(hosts, m_settings, macs, m_options.csv, m_out, m_err);
 }
 
 } // namespace
@@ -265,6 +292,16 @@ std::optional<CliOptions> ParseCliArguments(const QStringList &arguments, QStrin
         std::optional<QString> folder;
         if (option == u"--csv") {
             options.csv = true;
+        } else if (option == u"--wake" || option.startsWith(u"--wake="_s)) {
+            bool ok = true;
+            const int seconds = option == u"--wake" ? DefaultWakeSeconds
+                                                    : option.mid(7).toInt(&ok);
+            if (!ok || seconds < 1 || seconds > MaxWakeSeconds) {
+                error = u"--wake needs a number of seconds, 1 to "_s
+                        + QString::number(MaxWakeSeconds);
+                return std::nullopt;
+            }
+            options.wakeSeconds = seconds;
         } else if (option == u"--folder") {
             if (!value(folder))
                 return std::nullopt;
@@ -293,7 +330,7 @@ std::optional<CliOptions> ParseCliArguments(const QStringList &arguments, QStrin
 QString CliUsage()
 {
     return u"usage: TarvoControl [--folder DIR] [--port N] [--timeout S] [--max-control N] [--csv]"
-           " COMMAND ...\n"
+           " [--wake[=SECONDS]] COMMAND ...\n"
            "  params HOST                         the agent's settings\n"
            "  set HOST SECTION KEY VALUE [...]    change settings\n"
            "  restart|collect|terminate HOST...   restart, run the collector, end the agent\n"
@@ -303,7 +340,12 @@ QString CliUsage()
            "  distribute|distribute-restart|distribute-collect FILE HOST...\n"
            "                                      send a file (then restart / run the collector)\n"_s
            + VerifyCommandUsage()
-           + u"HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
+           + u"  status HOST...                      up or down, agent version, last collector pass\n"
+           "  wake HOST...                        send a Wake-on-LAN packet (MAC from\n"
+           "                                      TarvoNetwork.ini \"address,MAC\" or the database)\n"
+           "--wake[=SECONDS]: batch commands and status wake the computers they cannot reach and\n"
+           "                  try them again until they answer or SECONDS (120) have passed\n"
+           "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
            + DatabaseCommandsUsage();
 }
 

@@ -21,6 +21,7 @@ struct CliOptions
     std::optional<QString> timeout;
     std::optional<QString> maxControl;
     bool csv = false;
+    std::optional<int> wakeSeconds; // --wake[=SECONDS]: wake and retry what does not connect
     QString command;
     QStringList arguments;
 };

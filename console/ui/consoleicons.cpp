@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QPainter>
+#include <QPixmap>
 #include <QStyle>
 
 using namespace Qt::Literals::StringLiterals;
@@ -53,6 +55,26 @@ QIcon treeImage(const QString &key)
         return *found;
     const Choice choice = images.value(key, {u"network-server", QStyle::SP_DriveNetIcon});
     return *cache.insert(key, pick(choice));
+}
+
+QIcon withState(const QIcon &base, bool up)
+{
+    // The desktop themes name no emblem that every one of them has: Qt's own marks are used.
+    const QIcon emblem = QApplication::style()->standardIcon(
+        up ? QStyle::SP_DialogApplyButton : QStyle::SP_DialogCancelButton);
+    // Two icons laid over each other; nothing is drawn by hand.
+    QIcon combined;
+    for (const int size : {16, 22, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.drawPixmap(0, 0, base.pixmap(size, size));
+        const int corner = size * 5 / 8;
+        painter.drawPixmap(size - corner, size - corner, emblem.pixmap(corner, corner));
+        painter.end();
+        combined.addPixmap(pixmap);
+    }
+    return combined;
 }
 
 QIcon pageButton(int page)

@@ -9,6 +9,8 @@ namespace ConsoleIcons {
 /// The tree's image list: "root", "network", "group", "domain", "server", ... Any key without
 /// an icon of its own ("generic", an unknown type) gets the default one.
 QIcon treeImage(const QString &key);
+/// `base` with a small up (answering) or down (silent) emblem in its lower right corner.
+QIcon withState(const QIcon &base, bool up);
 /// The toolbar button of page 1 to 7.
 QIcon pageButton(int page);
 } // namespace ConsoleIcons

@@ -6,6 +6,7 @@
 #include "console/consolesettings.h"
 #include "console/consoletargets.h"
 #include "console/databasesource.h"
+#include "console/fleetmonitor.h"
 #include "console/frontend.h"
 #include "console/inventorysource.h"
 #include "console/ipaddressboxes.h"
@@ -15,6 +16,7 @@
 #include "console/resultlist.h"
 #include "console/scansource.h"
 #include "console/ui/consoleicons.h"
+#include "console/ui/fleettreemenu.h"
 #include "console/ui/frmclient.h"
 #include "console/ui/frmhelp.h"
 #include "console/ui/frmsetting.h"
@@ -129,6 +131,9 @@ void frmTarvoControl::buildTree()
     m_tree->buildFirstLevel();
     connect(m_binder, &NetworkTreeBinder::ticked, this, &frmTarvoControl::onTicked);
     connect(m_ui->tvwNetwork, &QTreeWidget::itemClicked, this, &frmTarvoControl::onNodeClicked);
+    m_fleet = new FleetMonitor(m_settings, *m_names, m_programFolder, *m_frontEnd, this);
+    m_fleetMenu = new FleetTreeMenu(*m_tree, *m_binder, *m_ui->tvwNetwork, *m_fleet,
+                                    m_programFolder, *m_frontEnd, this);
     m_ui->tvwNetwork->installEventFilter(this);
     for (int i = 0; i < m_addressBoxes.size(); ++i) {
         m_addressBoxes.at(i)->installEventFilter(this);

@@ -8,6 +8,8 @@
 class AgentConnection;
 class BatchRun;
 class ConsoleTargets;
+class FleetMonitor;
+class FleetTreeMenu;
 class Func1Page;
 class Func2Page;
 class Func3Page;
@@ -49,6 +51,7 @@ public:
     WindowFrontEnd &frontEnd() const { return *m_frontEnd; }
     NetworkTree &tree() const { return *m_tree; }
     NetworkTreeBinder &treeBinder() const { return *m_binder; }
+    FleetTreeMenu &fleetMenu() const { return *m_fleetMenu; }
     ResultList &func2Results() const { return *m_func2Results; }
     ResultList &func5Results() const { return *m_func5Results; }
     BatchRun &batch() const { return *m_batch; }
@@ -99,6 +102,8 @@ private:
     BatchRun *m_batch = nullptr;
     NetworkTree *m_tree = nullptr;
     NetworkTreeBinder *m_binder = nullptr;
+    FleetMonitor *m_fleet = nullptr;
+    FleetTreeMenu *m_fleetMenu = nullptr;
     QList<QAction *> m_pageButtons;
     QList<QLineEdit *> m_addressBoxes;
     Func1Page *m_func1 = nullptr;

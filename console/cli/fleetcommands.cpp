@@ -1,0 +1,89 @@
+#include "console/cli/fleetcommands.h"
+
+#include "console/batchrun.h"
+#include "console/cli/consolecli.h"
+#include "console/fleetstatus.h"
+#include "console/macdirectory.h"
+#include "console/resultcsv.h"
+#include "console/wakerun.h"
+#include "net/frame.h"
+
+#include <QEventLoop>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString csvText(const QStringList &headers, const QList<QStringList> &rows)
+{
+    return ResultListCsvText(headers, rows).replace(u"\r\n"_s, u"\n"_s);
+}
+
+} // namespace
+
+QStringList BatchRowFields(int code, const BatchResult &row)
+{
+    if (code == Frame::GetFileInfo)
+        return FleetStatusOf(row).fields();
+    return {row.host, row.result, row.status};
+}
+
+QStringList BatchHeaders(int code, bool file)
+{
+    if (code == Frame::GetFileInfo)
+        return FleetStatusHeaders();
+    return file ? Func5ResultHeaders() : Func2ResultHeaders();
+}
+
+QString BatchSummary(int code, const QList<BatchResult> &rows, bool &allGood)
+{
+    const bool status = code == Frame::GetFileInfo;
+    qsizetype good = 0;
+    for (const BatchResult &row : rows)
+        good += status ? FleetStatusOf(row).up : row.result == u"OK";
+    const qsizetype bad = rows.size() - good;
+    allGood = bad == 0;
+    if (status)
+        return QString::number(good) + u" up, "_s + QString::number(bad) + u" down"_s;
+    return QString::number(rows.size()) + u" computers: "_s + QString::number(good) + u" OK, "_s
+           + QString::number(bad) + u" NG"_s;
+}
+
+int RunWakeCommand(const QStringList &hosts, const ConsoleSettings &settings, MacDirectory &macs,
+                   bool csv, std::FILE *out, std::FILE *err)
+{
+    WakeRun run(settings, macs);
+    QString errorText;
+    if (!run.open(errorText)) {
+        write(err, settings.IniFilePath + u": "_s + errorText + u'\n');
+        return CliExit::Usage;
+    }
+    QEventLoop loop;
+    QObject::connect(&run, &WakeRun::rowFinished, &run, [&](int row) {
+        if (!csv)
+            write(out, run.rows().at(row).fields().join(u'\t') + u'\n');
+    });
+    QObject::connect(&run, &WakeRun::finished, &loop, &QEventLoop::quit);
+    run.start(hosts);
+    loop.exec(); // the rows finish from the event loop, the last one ends it
+    if (!macs.databaseFailure().isEmpty())
+        write(err, u"database: "_s + macs.databaseFailure() + u'\n');
+    QList<QStringList> rows;
+    qsizetype sent = 0;
+    for (const WakeResult &row : run.rows()) {
+        rows.append(row.fields());
+        sent += row.result == u"OK";
+    }
+    if (csv)
+        write(out, csvText(WakeRun::headers(), rows));
+    const qsizetype skipped = run.rows().size() - sent;
+    write(err, QString::number(sent) + u" woken, "_s + QString::number(skipped) + u" skipped\n"_s);
+    return skipped == 0 ? CliExit::Ok : CliExit::Failed;
+}
