@@ -1,6 +1,10 @@
 #include "net/pskkeyfile.h"
 
+#include "common/atomicfile.h"
+
 #include <QFile>
+
+#include <openssl/rand.h>
 
 #include <sys/stat.h>
 
@@ -176,6 +180,29 @@ QByteArray line(QByteArrayView identity, QByteArrayView key)
     }
     *out = '\n';
     return text;
+}
+
+bool create(const QString &path, QByteArrayView identity, QString *error)
+{
+    if (!isValidIdentity(identity)) {
+        if (error)
+            *error = u"the identity must be 1 to %1 printable ASCII characters without blanks"_s
+                         .arg(PskKeyList::MaxIdentityChars);
+        return false;
+    }
+    QByteArray key(PskKeyList::MinKeyBytes, Qt::Uninitialized);
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(key.data()), int(key.size())) != 1) {
+        PskKeyList::wipe(key);
+        if (error)
+            *error = u"the system gave no random bytes"_s;
+        return false;
+    }
+    QByteArray text = line(identity, key);
+    PskKeyList::wipe(key);
+    const bool written = writeNewFileAtomically(
+        path, text, QFileDevice::ReadOwner | QFileDevice::WriteOwner, error);
+    PskKeyList::wipe(text);
+    return written;
 }
 
 } // namespace PskKeyFile

@@ -27,6 +27,11 @@ std::optional<PskKeyList> read(const QString &path, QString *error);
 /// The line of a key file for `identity` and `key` (hex, LF ended).
 QByteArray line(QByteArrayView identity, QByteArrayView key);
 
+/// Writes a new key file at `path`: one line with `identity` and 32 random bytes from the
+/// operating system, owner-only (0600), created atomically and never over an existing file.
+/// False with the reason (which holds no key).
+bool create(const QString &path, QByteArrayView identity, QString *error);
+
 /// True when `identity` can stand in a key file and on the wire.
 bool isValidIdentity(QByteArrayView identity);
 

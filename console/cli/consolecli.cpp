@@ -4,6 +4,7 @@
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
 #include "console/cli/databasecommands.h"
+#include "console/cli/keygencommand.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/consolesettings.h"
 #include "console/nametable.h"
@@ -302,13 +303,15 @@ QString CliUsage()
            "  distribute|distribute-restart|distribute-collect FILE HOST...\n"
            "                                      send a file (then restart / run the collector)\n"
            "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
-           + DatabaseCommandsUsage();
+           + DatabaseCommandsUsage() + KeygenUsage();
 }
 
 int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
 {
     if (IsDatabaseCommand(options.command))
         return RunDatabaseCommand(options, out, err);
+    if (IsKeygenCommand(options.command))
+        return RunKeygenCommand(options, out, err);
     CliRun run(options, out, err);
     return run.run();
 }
