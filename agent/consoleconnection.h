@@ -44,6 +44,8 @@ public:
     ~ConsoleConnection() override;
 
     const QString &peerLabel() const { return m_peerLabel; }
+    /// The file no request of this connection may replace (the key file over a plain session).
+    void setGuardedFile(QString path) { m_guardedFile = std::move(path); }
 
     /// Starts reading requests and the idle time-out.
     void start();
@@ -80,6 +82,7 @@ private:
     Limits m_limits;
     QString m_folder;
     QString m_programName;
+    QString m_guardedFile;
     SocketNotifier *m_notifier = nullptr;
     SocketSender *m_sender = nullptr;
     QTimer m_idleTimer;
