@@ -126,7 +126,56 @@ void AgentServer::acceptConnection()
         basWSock::CloseSocket(socket, errorText);
         return;
     }
-    serve(socket);
+    if (m_context.settings.TlsAccept.psk)
+        probe(socket);
+    else
+        serve(socket); // plain only: served as always, without waiting for a first byte
+}
+
+void AgentServer::probe(int socket)
+{
+    m_state = Connected;
+    m_acceptNotifier->setEvents(0);
+    m_probe = new ProtocolProbe(socket, m_context.settings.TimeOut, this);
+    connect(m_probe, &ProtocolProbe::decided, this, &AgentServer::onProbed);
+    m_probe->start();
+}
+
+void AgentServer::onProbed(ProtocolProbe::Protocol protocol)
+{
+    using Protocol = ProtocolProbe::Protocol;
+    const int socket = m_probe->socket();
+    m_probe->deleteLater();
+    m_probe = nullptr;
+    switch (protocol) {
+    case Protocol::Plain:
+    case Protocol::Unknown:
+        if (m_context.settings.TlsAccept.plain)
+            serve(socket);
+        else
+            refuse(socket, u" 暗号化されていない接続は受け付けないため切断しました。"_s);
+        return;
+    case Protocol::Tls:
+        // Encrypted sessions are served once the connection reads through the TLS layer.
+        refuse(socket, u" 暗号化接続はまだ処理できないため切断しました。"_s);
+        return;
+    case Protocol::TimedOut:
+        refuse(socket, u" 接続後にデータが届かないため切断しました。"_s);
+        return;
+    case Protocol::Gone:
+        refuse(socket, u" 切断されています！"_s);
+        return;
+    }
+}
+
+void AgentServer::refuse(int socket, const QString &why)
+{
+    logMain(m_peerLabel + why);
+    QString errorText;
+    basWSock::CloseSocket(socket, errorText);
+    m_state = Listening;
+    if (m_acceptNotifier)
+        m_acceptNotifier->setEvents(basWSock::FdAccept);
 }
 
 void AgentServer::serve(int socket)
@@ -139,6 +188,9 @@ void AgentServer::serve(int socket)
     m_connection = new ConsoleConnection(socket, m_peerLabel,
                                          {settings.TimeOut, settings.MaxFrameBytes},
                                          m_context.folder, m_context.programName, this);
+    // Over a plain session the key file may not be replaced.
+    m_connection->setGuardedFile(settings.TlsPskFile);
+    m_handlers.setSessionEncrypted(false);
     connect(m_connection, &ConsoleConnection::requestReceived, this, &AgentServer::onRequest);
     connect(m_connection, &ConsoleConnection::replySent, this, &AgentServer::onReplySent);
     connect(m_connection, &ConsoleConnection::replyFailed, this, &AgentServer::onReplyFailed);
@@ -243,6 +295,13 @@ void AgentServer::reopenListener()
 
 void AgentServer::closeConnection()
 {
+    if (m_probe) {
+        QString errorText;
+        const int socket = m_probe->socket();
+        delete m_probe; // its notifier goes before the socket closes
+        m_probe = nullptr;
+        basWSock::CloseSocket(socket, errorText);
+    }
     if (!m_connection)
         return;
     m_connection->close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/consoleconnection.h"
+#include "agent/protocolprobe.h"
 
 #include <QObject>
 #include <QPointer>
@@ -55,6 +56,11 @@ private:
     bool openListeningSocket();
     void onAcceptNotification(int socket, int event, int error);
     void acceptConnection();
+    /// With TlsAccept naming psk: the first byte decides how the console is served.
+    void probe(int socket);
+    void onProbed(ProtocolProbe::Protocol protocol);
+    /// Turns a console away before its session with a main line, and listens on.
+    void refuse(int socket, const QString &why);
     void serve(int socket);
     void onRequest(const Frame::Message &message, std::optional<Distribution::Result> stored);
     void onReplySent(qint64 bytes);
@@ -80,6 +86,7 @@ private:
     int m_listenSocket = -1;
     SocketNotifier *m_acceptNotifier = nullptr;
     QPointer<ConsoleConnection> m_connection;
+    ProtocolProbe *m_probe = nullptr;
     QString m_peerLabel;
     int m_listeningPort = 0;
     int m_requestCode = 0; // the request whose reply is being sent

@@ -3,6 +3,11 @@
 #include "common/codepage.h"
 #include "common/profilefile.h"
 #include "net/frame.h"
+#include "net/pskkeyfile.h"
+#include "net/tlscontext.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -28,7 +33,32 @@ std::optional<AgentSettings> refuse(QString *reason, const QString &why)
     return std::nullopt;
 }
 
+// The key file is named relative to the program folder, or absolute.
+QString keyFilePath(const QString &iniPath, const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    return QDir::cleanPath(QFileInfo(iniPath).absoluteDir().absoluteFilePath(name));
+}
+
 } // namespace
+
+std::optional<TlsAcceptModes> TlsAcceptModes::parse(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return TlsAcceptModes{};
+    TlsAcceptModes modes{false, false};
+    for (const QString &part : text.split(u',')) {
+        const QString word = part.trimmed().toLower();
+        if (word == u"plain")
+            modes.plain = true;
+        else if (word == u"psk")
+            modes.psk = true;
+        else
+            return std::nullopt;
+    }
+    return modes;
+}
 
 bool AgentSettings::autoStart() const { return AutoStart == u"1"_s; }
 bool AgentSettings::autoExit() const { return AutoExit == u"1"_s; }
@@ -88,5 +118,18 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
         settings.MaxFrameBytes = quint32(value);
     }
     settings.UpdateKeyFile = readWhole("UpdateKeyFile").trimmed();
+    const auto tlsAccept = TlsAcceptModes::parse(readWhole("TlsAccept"));
+    if (!tlsAccept)
+        return refuse(reason, u"TlsAccept must be plain, psk or plain,psk"_s);
+    settings.TlsAccept = *tlsAccept;
+    settings.TlsPskFile = keyFilePath(iniPath, readWhole("TlsPskFile").trimmed());
+    if (settings.TlsAccept.psk) {
+        QString fault;
+        auto keys = PskKeyFile::read(settings.TlsPskFile, &fault);
+        if (keys)
+            settings.tls = TlsContext::create(TlsContext::Role::Server, std::move(*keys), &fault);
+        if (!settings.tls)
+            return refuse(reason, u"TlsPskFile: "_s + fault);
+    }
     return settings;
 }

@@ -129,7 +129,7 @@ void ConsoleConnection::assemble(QByteArrayView chunk)
         return;
     }
     m_spool = FileSpool::begin(m_folder, m_programName, m_assembler.held(),
-                               m_assembler.declaredLength());
+                               m_assembler.declaredLength(), m_guardedFile);
     if (m_spool) {
         m_assembler.reset();
         spool({});

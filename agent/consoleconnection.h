@@ -44,6 +44,8 @@ public:
 
     const QString &peerLabel() const { return m_peerLabel; }
     StreamConnection &stream() { return *m_stream; }
+    /// The file no request of this connection may replace (the key file over a plain session).
+    void setGuardedFile(QString path) { m_guardedFile = std::move(path); }
 
     /// Starts reading requests and the idle time-out.
     void start();
@@ -81,6 +83,7 @@ private:
     QString m_folder;
     QString m_programName;
     StreamConnection *m_stream;
+    QString m_guardedFile;
     QTimer m_idleTimer;
     FrameAssembler m_assembler;
     std::unique_ptr<FileSpool> m_spool;

@@ -1,5 +1,6 @@
 #include "agent/datafile.h"
 
+#include "agent/keyfile.h"
 #include "common/codepage.h"
 
 #include <QDir>
@@ -25,7 +26,8 @@ std::optional<QString> resolveInside(const QString &folder, const QString &name)
     return target;
 }
 
-std::optional<QByteArray> read(const QString &folder, const QByteArray &payload)
+std::optional<QByteArray> read(const QString &folder, const QByteArray &payload,
+                               const QString &keyFile)
 {
     const qsizetype end = payload.indexOf("\r\n");
     if (end < 0)
@@ -33,7 +35,7 @@ std::optional<QByteArray> read(const QString &folder, const QByteArray &payload)
     if (end == 0)
         return QByteArray();
     const auto path = resolveInside(folder, CodePage::fromAnsi(payload.left(end)));
-    if (!path)
+    if (!path || KeyFile::isKeyFile(*path, keyFile))
         return std::nullopt;
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly))

@@ -1,5 +1,6 @@
 #include "agent/distribution.h"
 
+#include "agent/keyfile.h"
 #include "common/atomicfile.h"
 #include "common/formats.h"
 
@@ -16,7 +17,7 @@ bool isBareName(const QString &name)
 }
 
 std::variant<Target, Result> plan(const QString &folder, const QString &programName,
-                                  const Frame::FileHeader &header)
+                                  const Frame::FileHeader &header, const QString &guarded)
 {
     if (!isBareName(header.name))
         return Result::BadName;
@@ -38,6 +39,8 @@ std::variant<Target, Result> plan(const QString &folder, const QString &programN
     else if (programSignature)
         stored = programName + u".new.minisig"_s;
     target.path = folder + u'/' + stored;
+    if (KeyFile::isKeyFile(target.path, guarded))
+        return Result::KeyFile;
     if (target.ownProgram) {
         target.permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
             | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup
@@ -59,13 +62,14 @@ Result finish(const Target &target)
     return target.ownProgram ? Result::StoredAgentProgram : Result::Stored;
 }
 
-Result store(const QString &folder, const QString &programName, const QByteArray &payload)
+Result store(const QString &folder, const QString &programName, const QByteArray &payload,
+             const QString &guarded)
 {
     QByteArrayView data;
     const auto header = Frame::decodeFileHeader(payload, &data);
     if (!header)
         return Result::Failed;
-    const auto planned = plan(folder, programName, *header);
+    const auto planned = plan(folder, programName, *header, guarded);
     if (const Result *refusal = std::get_if<Result>(&planned))
         return *refusal;
     const Target &target = std::get<Target>(planned);

@@ -1,6 +1,7 @@
 #include "agent/fileinfo.h"
 
 #include "agent/fileversion.h"
+#include "agent/keyfile.h"
 #include "common/codepage.h"
 #include "common/formats.h"
 
@@ -32,7 +33,7 @@ QByteArray fileLine(const QString &folder, const QString &name)
     return CodePage::toAnsi(line);
 }
 
-std::optional<QByteArray> listFolder(const QString &folder)
+std::optional<QByteArray> listFolder(const QString &folder, const QString &keyFile)
 {
     QDir dir(folder);
     if (!dir.exists())
@@ -40,8 +41,10 @@ std::optional<QByteArray> listFolder(const QString &folder)
     const QStringList names =
         dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     QByteArray body;
-    for (const QString &name : names)
-        body += fileLine(folder, name) + "\r\n";
+    for (const QString &name : names) {
+        if (!KeyFile::isKeyFile(dir.filePath(name), keyFile))
+            body += fileLine(folder, name) + "\r\n";
+    }
     return body;
 }
 

@@ -15,7 +15,8 @@ bool isFileRequest(int code)
 } // namespace
 
 std::unique_ptr<FileSpool> FileSpool::begin(const QString &folder, const QString &programName,
-                                            QByteArrayView held, quint32 declaredLength)
+                                            QByteArrayView held, quint32 declaredLength,
+                                            const QString &guarded)
 {
     constexpr qsizetype SubHeaderLengthEnd = Frame::HeaderSize + 4;
     if (declaredLength < MinimumFrameBytes || held.size() < SubHeaderLengthEnd)
@@ -40,7 +41,7 @@ std::unique_ptr<FileSpool> FileSpool::begin(const QString &folder, const QString
     if (!header) {
         spool->m_refusal = Distribution::Result::Failed;
     } else {
-        auto planned = Distribution::plan(folder, programName, *header);
+        auto planned = Distribution::plan(folder, programName, *header, guarded);
         if (const auto *refusal = std::get_if<Distribution::Result>(&planned)) {
             spool->m_refusal = *refusal;
         } else {

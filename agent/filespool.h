@@ -19,9 +19,11 @@ public:
     static constexpr quint32 MinimumFrameBytes = 1024 * 1024;
 
     /// A spool for the frame whose first bytes are `held`, or nullptr when the frame is no
-    /// file request, is small, or its sub-header has not fully arrived yet.
+    /// file request, is small, or its sub-header has not fully arrived yet. `guarded`: the
+    /// file no request may replace (Distribution::plan).
     static std::unique_ptr<FileSpool> begin(const QString &folder, const QString &programName,
-                                            QByteArrayView held, quint32 declaredLength);
+                                            QByteArrayView held, quint32 declaredLength,
+                                            const QString &guarded);
 
     /// Takes the next bytes of the file. After a refusal or a failed write the bytes are
     /// only counted, so that the frame is still read to its end.

@@ -53,6 +53,11 @@ Reply RequestHandlers::handle(int code, const QByteArray &payload, const QString
     }
 }
 
+QString RequestHandlers::guardedFile() const
+{
+    return m_encrypted ? QString() : m_context.settings.TlsPskFile;
+}
+
 Reply RequestHandlers::succeeded(int request, QByteArray body)
 {
     return {Protocol::successReply(request), std::move(body)};
@@ -189,7 +194,7 @@ Reply RequestHandlers::TerminateAgent()
 
 Reply RequestHandlers::GetFileInfo()
 {
-    const auto listing = FileInfo::listFolder(m_context.folder);
+    const auto listing = FileInfo::listFolder(m_context.folder, m_context.settings.TlsPskFile);
     if (!listing)
         return failed(Frame::GetFileInfo, u"ファイル情報の取得時にエラーが発生しました。"_s);
     return succeeded(Frame::GetFileInfo, *listing);
@@ -197,7 +202,7 @@ Reply RequestHandlers::GetFileInfo()
 
 Reply RequestHandlers::GetDataFile(const QByteArray &payload)
 {
-    const auto content = DataFile::read(m_context.folder, payload);
+    const auto content = DataFile::read(m_context.folder, payload, m_context.settings.TlsPskFile);
     if (!content)
         return failed(Frame::GetDataFile, u"ファイルのオープン時にエラーが発生しました。"_s);
     return succeeded(Frame::GetDataFile, *content);
@@ -218,7 +223,7 @@ Reply RequestHandlers::GetStatusLog()
 
 Reply RequestHandlers::DistributeFile(const QByteArray &payload)
 {
-    return distributed(Distribution::store(m_context.folder, m_context.programName, payload));
+    return distributed(Distribution::store(m_context.folder, m_context.programName, payload, guardedFile()));
 }
 
 Reply RequestHandlers::distributed(Distribution::Result result)
@@ -231,6 +236,8 @@ Reply RequestHandlers::distributed(Distribution::Result result)
         return succeeded(Frame::DistributeFile);
     case Distribution::Result::BadName:
         return failed(Frame::DistributeFile, u"ファイル名が不正です。"_s);
+    case Distribution::Result::KeyFile:
+        return failed(Frame::DistributeFile, u"鍵ファイルは暗号化されていない接続では配信できません。"_s);
     case Distribution::Result::Failed:
         break;
     }
@@ -240,13 +247,13 @@ Reply RequestHandlers::distributed(Distribution::Result result)
 Reply RequestHandlers::DistributeAndRestart(const QByteArray &payload)
 {
     return distributedThen(Frame::DistributeAndRestart,
-                           Distribution::store(m_context.folder, m_context.programName, payload));
+                           Distribution::store(m_context.folder, m_context.programName, payload, guardedFile()));
 }
 
 Reply RequestHandlers::DistributeAndCollect(const QByteArray &payload)
 {
     return distributedThen(Frame::DistributeAndCollect,
-                           Distribution::store(m_context.folder, m_context.programName, payload));
+                           Distribution::store(m_context.folder, m_context.programName, payload, guardedFile()));
 }
 
 Reply RequestHandlers::distributedThen(int requestCode, Distribution::Result result)

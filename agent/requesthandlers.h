@@ -15,6 +15,10 @@ class RequestHandlers
 public:
     explicit RequestHandlers(AgentContext &context) : m_context(context) {}
 
+    /// Whether the session of the next requests is encrypted: only then may a file request
+    /// replace the key file.
+    void setSessionEncrypted(bool encrypted) { m_encrypted = encrypted; }
+
     /// Handles a complete request; `peerLabel` prefixes the failure line in the status log.
     /// `stored`: for a file request whose file was received straight into place, the outcome.
     Reply handle(int code, const QByteArray &payload, const QString &peerLabel,
@@ -51,6 +55,10 @@ private:
     /// The body of a failed step's reply under another code (510 and 520 pass 502/132/142 on).
     static Reply passOn(int code, const Reply &failed);
 
+    /// The key file while a plain session must not replace it; "" otherwise.
+    QString guardedFile() const;
+
     AgentContext &m_context;
     QString m_peerLabel;
+    bool m_encrypted = false;
 };

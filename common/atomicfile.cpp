@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+#include <cstring>
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -111,7 +114,7 @@ bool Writer::write(QByteArrayView data)
     return true;
 }
 
-bool Writer::commit()
+bool Writer::syncAndClose()
 {
     if (!m_file.isOpen())
         return false;
@@ -122,6 +125,28 @@ bool Writer::commit()
     if (::fsync(m_file.handle()) != 0)
         return fail(u"cannot sync "_s + m_temporaryPath);
     m_file.close();
+    return true;
+}
+
+bool Writer::commitNew()
+{
+    if (!syncAndClose())
+        return false;
+    // link() never replaces a name: the one check that cannot race with another writer.
+    if (::link(QFile::encodeName(m_temporaryPath).constData(),
+               QFile::encodeName(m_targetPath).constData()) != 0) {
+        const int error = errno;
+        return fail(error == EEXIST ? m_targetPath + u": file exists"_s
+                                    : QString::fromLocal8Bit(std::strerror(error)));
+    }
+    cancel(); // the temporary name goes; the file stays under the target's
+    return true;
+}
+
+bool Writer::commit()
+{
+    if (!syncAndClose())
+        return false;
     std::error_code error;
     // rename() replaces the directory entry itself: a link of the target's name is replaced,
     // its target is never written.
@@ -148,6 +173,16 @@ bool writeFileAtomically(const QString &path, QByteArrayView data, QString *erro
 {
     AtomicFile::Writer writer(path, permissions);
     const bool written = writer.open() && writer.write(data) && writer.commit();
+    if (!written && error)
+        *error = writer.errorString();
+    return written;
+}
+
+bool writeNewFileAtomically(const QString &path, QByteArrayView data,
+                            QFileDevice::Permissions permissions, QString *error)
+{
+    AtomicFile::Writer writer(path, permissions);
+    const bool written = writer.open() && writer.write(data) && writer.commitNew();
     if (!written && error)
         *error = writer.errorString();
     return written;

@@ -41,6 +41,9 @@ public:
     bool write(QByteArrayView data);
     /// Syncs the temporary file and renames it over the target.
     bool commit();
+    /// As commit(), but only where no file of the target's name exists (as O_EXCL would): an
+    /// existing file, link or dangling link is left as it is and the commit fails.
+    bool commitNew();
     /// Removes the temporary file; the target stays as it was.
     void cancel();
     const QString &errorString() const { return m_error; }
@@ -48,6 +51,7 @@ public:
 
 private:
     bool fail(const QString &error);
+    bool syncAndClose();
 
     QString m_targetPath;
     std::optional<QFileDevice::Permissions> m_permissions;
@@ -62,3 +66,7 @@ private:
 /// on the new file before the rename.
 bool writeFileAtomically(const QString &path, QByteArrayView data, QString *error = nullptr,
                          std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+/// Creates `path` with `data` and `permissions` through an AtomicFile::Writer; fails, changing
+/// nothing, when a file of that name exists.
+bool writeNewFileAtomically(const QString &path, QByteArrayView data,
+                            QFileDevice::Permissions permissions, QString *error = nullptr);

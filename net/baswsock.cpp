@@ -157,6 +157,18 @@ qint64 Recv(int socket, char *buffer, qint64 length, QString &errorText)
     return n;
 }
 
+qint64 Peek(int socket, char *buffer, qint64 length, QString &errorText)
+{
+    errorText.clear();
+    ssize_t n;
+    do {
+        n = ::recv(socket, buffer, static_cast<size_t>(qMax<qint64>(length, 0)), MSG_PEEK);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return failErrno(errorText);
+    return n;
+}
+
 qint64 Send(int socket, const char *data, qint64 length, QString &errorText)
 {
     errorText.clear();

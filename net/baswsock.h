@@ -71,6 +71,8 @@ int ConnectSocket(int socket, const QString &host, const QString &portText, QStr
 
 /// recv() of at most `length` bytes: the count, 0 when the peer closed, SocketError on error.
 qint64 Recv(int socket, char *buffer, qint64 length, QString &errorText);
+/// recv() with MSG_PEEK: the bytes stay queued for the next Recv. Same results as Recv.
+qint64 Peek(int socket, char *buffer, qint64 length, QString &errorText);
 /// One send() with MSG_NOSIGNAL: the count sent (maybe fewer than asked), SocketError on error.
 qint64 Send(int socket, const char *data, qint64 length, QString &errorText);
 

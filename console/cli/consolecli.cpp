@@ -5,6 +5,7 @@
 #include "console/batchrun.h"
 #include "console/cli/databasecommands.h"
 #include "console/cli/fleetcommands.h"
+#include "console/cli/keygencommand.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
@@ -346,7 +347,7 @@ QString CliUsage()
            "--wake[=SECONDS]: batch commands and status wake the computers they cannot reach and\n"
            "                  try them again until they answer or SECONDS (120) have passed\n"
            "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
-           + DatabaseCommandsUsage();
+           + DatabaseCommandsUsage() + KeygenUsage();
 }
 
 int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
@@ -355,6 +356,8 @@ int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
         return RunDatabaseCommand(options, out, err);
     if (IsVerifyCommand(options.command))
         return RunVerifyCommand(options, out, err);
+    if (IsKeygenCommand(options.command))
+        return RunKeygenCommand(options, out, err);
     CliRun run(options, out, err);
     return run.run();
 }

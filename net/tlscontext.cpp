@@ -1,0 +1,58 @@
+#include "net/tlscontext.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char Suites[] = "TLS_AES_128_GCM_SHA256:TLS_CHACHA20_POLY1305_SHA256";
+
+bool configure(SSL_CTX *context)
+{
+    SSL_CTX_set_options(context, SSL_OP_NO_TICKET);
+    // Partial writes let a write take what one record holds, as send() takes what fits, and
+    // the caller may hand the rest of its buffer at another address next time.
+    SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER
+                                  | SSL_MODE_RELEASE_BUFFERS);
+    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
+    return SSL_CTX_set_min_proto_version(context, TLS1_3_VERSION) == 1
+        && SSL_CTX_set_max_proto_version(context, TLS1_3_VERSION) == 1
+        && SSL_CTX_set_ciphersuites(context, Suites) == 1
+        && SSL_CTX_set_num_tickets(context, 0) == 1;
+}
+
+} // namespace
+
+TlsContext::TlsContext(Role role, PskKeyList keys, SSL_CTX *context)
+    : m_role(role), m_keys(std::move(keys)), m_context(context)
+{
+}
+
+TlsContext::~TlsContext()
+{
+    SSL_CTX_free(m_context);
+}
+
+std::shared_ptr<const TlsContext> TlsContext::create(Role role, PskKeyList keys, QString *error)
+{
+    if (keys.isEmpty()) {
+        if (error)
+            *error = u"no pre-shared key"_s;
+        return nullptr;
+    }
+    SSL_CTX *context =
+        SSL_CTX_new(role == Role::Server ? TLS_server_method() : TLS_client_method());
+    if (!context || !configure(context)) {
+        if (error)
+            *error = u"OpenSSL refused the TLS 1.3 settings: "_s
+                + QString::fromLatin1(ERR_reason_error_string(ERR_get_error()));
+        ERR_clear_error();
+        SSL_CTX_free(context);
+        return nullptr;
+    }
+    if (role == Role::Client)
+        keys.keepFirst();
+    return std::shared_ptr<const TlsContext>(new TlsContext(role, std::move(keys), context));
+}

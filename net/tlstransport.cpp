@@ -1,0 +1,236 @@
+#include "net/tlstransport.h"
+
+#include "net/baswsock.h"
+#include "net/tlscontext.h"
+#include "net/tlswire.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <climits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A TLS record starts with its content type (change cipher spec, alert, handshake, data);
+// our plain frames start with an ASCII digit.
+bool isTlsRecordType(int firstByte)
+{
+    return firstByte >= 0x14 && firstByte <= 0x17;
+}
+
+TlsTransport *transportOf(SSL *ssl)
+{
+    return static_cast<TlsTransport *>(SSL_get_app_data(ssl));
+}
+
+// The session OpenSSL wants for an external key: TLS 1.3 and a SHA-256 suite, as stock peers
+// (openssl s_client / s_server -psk) make it.
+SSL_SESSION *newKeySession(SSL *ssl, const QByteArray &key)
+{
+    static const unsigned char Aes128GcmSha256[] = {0x13, 0x01};
+    const SSL_CIPHER *cipher = SSL_CIPHER_find(ssl, Aes128GcmSha256);
+    SSL_SESSION *session = cipher ? SSL_SESSION_new() : nullptr;
+    if (session
+        && SSL_SESSION_set1_master_key(session, reinterpret_cast<const unsigned char *>(
+                                                    key.constData()), size_t(key.size()))
+        && SSL_SESSION_set_cipher(session, cipher)
+        && SSL_SESSION_set_protocol_version(session, TLS1_3_VERSION))
+        return session;
+    SSL_SESSION_free(session);
+    return nullptr;
+}
+
+int clampedSize(qint64 size)
+{
+    return int(qMin<qint64>(size, INT_MAX));
+}
+
+Transport::Result moved(Transport::Io io, qint64 bytes = 0)
+{
+    Transport::Result result;
+    result.io = io;
+    result.bytes = bytes;
+    return result;
+}
+
+QString openSslReason(unsigned long error)
+{
+    const char *reason = ERR_reason_error_string(error);
+    return reason ? QString::fromLatin1(reason) : u"TLS"_s;
+}
+
+} // namespace
+
+TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context)
+    : m_context(std::move(context))
+{
+    m_wire.socket = socket;
+    m_ssl = SSL_new(m_context->handle());
+    BIO *bio = m_ssl ? TlsWire::newBio(&m_wire) : nullptr;
+    if (!bio) {
+        SSL_free(m_ssl);
+        m_ssl = nullptr;
+        return;
+    }
+    SSL_set_bio(m_ssl, bio, bio);
+    SSL_set_app_data(m_ssl, this);
+    if (m_context->role() == TlsContext::Role::Server) {
+        SSL_set_psk_find_session_callback(m_ssl, &TlsTransport::findSession);
+        SSL_set_accept_state(m_ssl);
+    } else {
+        SSL_set_psk_use_session_callback(m_ssl, &TlsTransport::useSession);
+        SSL_set_connect_state(m_ssl);
+    }
+}
+
+TlsTransport::~TlsTransport()
+{
+    // SSL_free wipes the session keys OpenSSL holds.
+    SSL_free(m_ssl);
+}
+
+int TlsTransport::findSession(SSL *ssl, const unsigned char *identity, size_t length,
+                              SSL_SESSION **session)
+{
+    TlsTransport *self = transportOf(ssl);
+    const QByteArrayView offered(reinterpret_cast<const char *>(identity), qsizetype(length));
+    self->m_offered = offered.first(qMin<qsizetype>(offered.size(), 128)).toByteArray();
+    const PskKeyList::Entry *entry = self->m_context->keys().find(offered);
+    // An unknown identity is no error here: the handshake then fails for want of a key.
+    *session = entry ? newKeySession(ssl, entry->key) : nullptr;
+    if (*session)
+        self->m_identity = entry->identity;
+    return 1;
+}
+
+int TlsTransport::useSession(SSL *ssl, const EVP_MD *digest, const unsigned char **identity,
+                             size_t *length, SSL_SESSION **session)
+{
+    TlsTransport *self = transportOf(ssl);
+    const PskKeyList::Entry &entry = self->m_context->keys().at(0);
+    SSL_SESSION *made = newKeySession(ssl, entry.key);
+    // After a retry request the server has chosen a suite: offer the key only if it fits.
+    if (made && digest && SSL_CIPHER_get_handshake_digest(SSL_SESSION_get0_cipher(made)) != digest) {
+        SSL_SESSION_free(made);
+        made = nullptr;
+    }
+    *session = made;
+    *identity = reinterpret_cast<const unsigned char *>(entry.identity.constData());
+    *length = size_t(entry.identity.size());
+    if (made)
+        self->m_identity = entry.identity;
+    return made ? 1 : 0;
+}
+
+Transport::Result TlsTransport::handshake()
+{
+    if (!m_ssl)
+        return failed(0, u"暗号化通信を準備できません。"_s);
+    if (m_established)
+        return {};
+    const int returned = SSL_do_handshake(m_ssl);
+    if (returned == 1) {
+        m_established = true;
+        return {};
+    }
+    return outcome(returned, true);
+}
+
+Transport::Result TlsTransport::read(char *data, qint64 max)
+{
+    if (!m_established)
+        return failed(0, u"暗号化が確立していません。"_s);
+    const int returned = SSL_read(m_ssl, data, clampedSize(max));
+    if (returned > 0)
+        return moved(Io::Done, returned);
+    return outcome(returned, false);
+}
+
+Transport::Result TlsTransport::write(const char *data, qint64 size)
+{
+    if (!m_established)
+        return failed(0, u"暗号化が確立していません。"_s);
+    if (size <= 0)
+        return {};
+    const int returned = SSL_write(m_ssl, data, clampedSize(size));
+    if (returned > 0)
+        return moved(Io::Done, returned);
+    return outcome(returned, false);
+}
+
+qint64 TlsTransport::pendingBytes() const
+{
+    return m_ssl ? SSL_pending(m_ssl) : 0;
+}
+
+QString TlsTransport::description() const
+{
+    return u"TLS 1.3 "_s + QString::fromLatin1(m_identity);
+}
+
+void TlsTransport::shutdown()
+{
+    // One close_notify, no waiting for the peer's: the connection closes right after.
+    if (m_ssl && m_established && !m_failed)
+        SSL_shutdown(m_ssl);
+}
+
+Transport::Result TlsTransport::outcome(int returned, bool handshaking)
+{
+    const int error = SSL_get_error(m_ssl, returned);
+    switch (error) {
+    case SSL_ERROR_WANT_READ:
+        return moved(Io::WantRead);
+    case SSL_ERROR_WANT_WRITE:
+        return moved(Io::WantWrite);
+    case SSL_ERROR_ZERO_RETURN:
+        return moved(Io::Closed);
+    default:
+        break;
+    }
+    const unsigned long detail = ERR_peek_last_error();
+    ERR_clear_error();
+    const bool endOfStream = m_wire.wsaError == 0
+        && (error == SSL_ERROR_SYSCALL
+            || ERR_GET_REASON(detail) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
+    if (endOfStream && !handshaking)
+        return moved(Io::Closed); // our frames carry their length: a cut is seen by the reader
+    // A plain agent drops a hello it cannot parse, often with a reset.
+    const bool reset = m_wire.wsaError == basWSock::WsaEConnReset;
+    if (handshaking && (endOfStream || reset))
+        return failed(m_wire.wsaError, handshakeFailure(0));
+    if (m_wire.wsaError != 0)
+        return failed(m_wire.wsaError, basWSock::WsaErrorText(m_wire.wsaError));
+    if (handshaking)
+        return failed(0, handshakeFailure(detail));
+    return failed(0, u"暗号化通信のエラーです（"_s + openSslReason(detail) + u"）。"_s);
+}
+
+QString TlsTransport::handshakeFailure(unsigned long error) const
+{
+    if (m_wire.firstByte >= 0 && !isTlsRecordType(m_wire.firstByte))
+        return u"相手が暗号化通信（TLS）に対応していません。"_s;
+    if (error == 0)
+        return u"暗号化の確立中に相手が接続を閉じました（鍵が合わないか、暗号化に対応していません）。"_s;
+    const bool server = m_context->role() == TlsContext::Role::Server;
+    const int reason = ERR_GET_REASON(error);
+    if (server && !m_offered.isEmpty() && m_identity.isEmpty())
+        return u"鍵の識別名「"_s + QString::fromLatin1(m_offered) + u"」は登録されていません。"_s;
+    if (server && reason == SSL_R_BINDER_DOES_NOT_VERIFY)
+        return u"鍵「"_s + QString::fromLatin1(m_identity) + u"」が一致しません。"_s;
+    if (server && m_offered.isEmpty())
+        return u"相手が事前共有鍵を示しませんでした。"_s;
+    if (!server && (reason == SSL_R_TLSV1_ALERT_DECRYPT_ERROR
+                    || reason == SSL_R_SSLV3_ALERT_ILLEGAL_PARAMETER
+                    || reason == SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE))
+        return u"相手に鍵が受け入れられませんでした（鍵または識別名が違います）。"_s;
+    return u"暗号化を確立できません（"_s + openSslReason(error) + u"）。"_s;
+}
+
+Transport::Result TlsTransport::failed(int wsaError, const QString &text)
+{
+    m_failed = true;
+    return {Io::Failed, 0, wsaError, text};
+}
