@@ -52,6 +52,11 @@ bool wantsWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // Every status line asks for the local time. Without TZ, glibc looks at /etc/localtime
+    // again on each of those calls; named once here, the zone is read once. (A zone changed
+    // while the agent runs is taken up at its next start, as with every resident program.)
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     const bool windowed = wantsWindow(argc, argv);
     std::unique_ptr<QCoreApplication> application;
     if (windowed) {

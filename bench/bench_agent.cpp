@@ -1,7 +1,9 @@
 // Agent throughput and footprint: request cycles per second on loopback with p50/p99 latency,
 // consoles that reconnect the moment they close, a 110 of 4,000 lines, a 100 MiB distribution
 // against a plain loopback copy of the same bytes, and the idle agent's resident memory and CPU
-// time. `--agent <program>` measures another build of the agent.
+// time; then cycles of connect, one request, reply and close beside Debian's Zabbix agent
+// answering agent.ping, when zabbix_agentd is installed. `--agent <program>` measures another
+// build of the agent; `--compare <program>` adds the cycle figures of a second build.
 #include "net/frame.h"
 
 #include <QCoreApplication>
@@ -16,6 +18,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -346,6 +350,122 @@ void distribution(Agent &agent)
                 best, copy, 100 * best / copy);
 }
 
+/// Cycles as a monitoring client makes them: connect, send `requests` one after another (each
+/// answered before the next), then read until the server closes. Failures: no reply or no close.
+double closingCycles(quint16 port, const QList<QByteArray> &requests, int count, int *failures)
+{
+    *failures = 0;
+    QElapsedTimer total;
+    total.start();
+    for (int i = 0; i < count; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        bool served = socket.waitForConnected(5000);
+        for (qsizetype r = 0; served && r + 1 < requests.size(); ++r)
+            served = sendAll(socket, requests.at(r)) && !readFrame(socket, 5000).isEmpty();
+        served = served && sendAll(socket, requests.last());
+        QByteArray last;
+        while (served && socket.waitForReadyRead(5000))
+            last += socket.readAll();
+        last += socket.readAll();
+        if (!served || last.isEmpty() || socket.state() == QAbstractSocket::ConnectedState)
+            ++*failures;
+    }
+    return count / (total.nsecsElapsed() / 1e9);
+}
+
+QByteArray zabbixRequest(const QByteArray &key)
+{
+    QByteArray request = "ZBXD\x01"_ba;
+    for (int i = 0; i < 8; ++i)
+        request += char((quint64(key.size()) >> (8 * i)) & 0xff);
+    return request + key;
+}
+
+/// Debian's Zabbix agent on a free loopback port, three listeners, run by this bench.
+struct ZabbixAgent
+{
+    static constexpr char Program[] = "/usr/sbin/zabbix_agentd";
+    QTemporaryDir dir;
+    quint16 port = portZabbixTakes();
+    QProcess process;
+
+    // ListenPort must lie from 1024 to 32767, below the ephemeral ports the OS hands out.
+    static quint16 portZabbixTakes()
+    {
+        for (quint16 candidate = 20000 + quint16(QCoreApplication::applicationPid() % 10000);
+             candidate < 32768; ++candidate) {
+            QTcpServer probe;
+            if (probe.listen(QHostAddress::LocalHost, candidate))
+                return candidate;
+        }
+        return 0;
+    }
+
+    bool start()
+    {
+        QFile conf(dir.filePath(u"zabbix_agentd.conf"_s));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write("Server=127.0.0.1\nListenIP=127.0.0.1\nListenPort=" + QByteArray::number(port)
+                   + "\nStartAgents=3\nHostname=bench\nAllowRoot=1\nLogType=console\n"
+                     "PidFile=" + dir.filePath(u"zabbix_agentd.pid"_s).toUtf8() + "\n");
+        conf.close();
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QString::fromLatin1(Program), {u"-f"_s, u"-c"_s, conf.fileName()});
+        if (!process.waitForStarted())
+            return false;
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            if (probe.waitForConnected(50))
+                return true;
+            QThread::msleep(25);
+        }
+        return false;
+    }
+    ~ZabbixAgent()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
+void requestCycles(Agent &agent, Agent *compared, int count)
+{
+    const QByteArray end = frame(900, "\r\n");
+    const QByteArray params = frame(100, "\r\n");
+    int failures = 0;
+    const double endAlone = closingCycles(agent.port, {end}, count, &failures);
+    int failuresWith100 = 0;
+    const double with100 = closingCycles(agent.port, {params, end}, count, &failuresWith100);
+    std::printf("cycles (connect, request, reply, close): 900 alone %.0f/s, 100 then 900 %.0f/s "
+                "(%d and %d failures of %d)\n",
+                endAlone, with100, failures, failuresWith100, count);
+    if (compared) {
+        const double before = closingCycles(compared->port, {end}, count, &failures);
+        const double beforeWith100 = closingCycles(compared->port, {params, end}, count, &failures);
+        std::printf("  compared build: 900 alone %.0f/s, 100 then 900 %.0f/s (this build at %.0f %% "
+                    "and %.0f %%)\n",
+                    before, beforeWith100, 100 * endAlone / before, 100 * with100 / beforeWith100);
+    }
+    if (!QFile::exists(QString::fromLatin1(ZabbixAgent::Program))) {
+        std::printf("  zabbix_agentd not installed (package zabbix-agent): comparison skipped\n");
+        return;
+    }
+    ZabbixAgent zabbix;
+    if (!zabbix.start()) {
+        std::printf("  zabbix_agentd did not start: comparison skipped\n");
+        return;
+    }
+    const double ping = closingCycles(zabbix.port, {zabbixRequest("agent.ping")}, count, &failures);
+    std::printf("  zabbix_agentd (3 listeners) agent.ping: %.0f/s, %d failures (900 alone at "
+                "%.0f %%)\n",
+                ping, failures, 100 * endAlone / ping);
+}
+
 void idle(Agent &agent)
 {
     const qint64 pid = agent.process.processId();
@@ -367,6 +487,11 @@ int main(int argc, char *argv[])
         agentProgram = arguments.at(at + 1);
         arguments.remove(at, 2);
     }
+    QString comparedProgram;
+    if (const qsizetype at = arguments.indexOf(u"--compare"_s); at > 0 && at + 1 < arguments.size()) {
+        comparedProgram = arguments.at(at + 1);
+        arguments.remove(at, 2);
+    }
     Agent fresh;
     if (!fresh.start()) {
         std::printf("agent did not start\n");
@@ -378,7 +503,19 @@ int main(int argc, char *argv[])
         std::printf("agent did not start\n");
         return 1;
     }
-    cycles(agent, arguments.size() > 1 ? arguments.at(1).toInt() : 5000);
+    const int count = arguments.size() > 1 ? arguments.at(1).toInt() : 5000;
+    cycles(agent, count);
+    {
+        std::unique_ptr<Agent> compared;
+        if (!comparedProgram.isEmpty()) {
+            const QString ours = std::exchange(agentProgram, comparedProgram);
+            compared = std::make_unique<Agent>();
+            if (!compared->start())
+                compared.reset();
+            agentProgram = ours;
+        }
+        requestCycles(agent, compared.get(), count);
+    }
     immediateReconnects(agent);
     largeUpdate(agent);
     distribution(agent);

@@ -90,7 +90,7 @@ void BatchWorker::connectAgent()
     setProgress(10);
     if (!m_tmrTimeout.isActive() && m_settings.TimeoutMs > 0)
         m_tmrTimeout.start(m_settings.TimeoutMs);
-    m_session = new AgentSession(Frame::DefaultMaxBytes, this);
+    m_session = new AgentSession(MaxReplyBytes, this);
     connect(m_session, &AgentSession::connected, this, &BatchWorker::onConnected);
     connect(m_session, &AgentSession::connectFailed, this, &BatchWorker::onConnectFailed);
     connect(m_session, &AgentSession::sent, this, &BatchWorker::onSent);

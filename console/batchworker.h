@@ -36,6 +36,10 @@ public:
     };
     Q_ENUM(State)
 
+    /// The largest reply a worker takes: its replies are a code and a short text, and fifty
+    /// workers each holding the 256 MiB a file view may need would exhaust the console.
+    static constexpr quint32 MaxReplyBytes = 64 * 1024;
+
     /// The windows start after one second; the command line at once (`startDelayMs` 0).
     BatchWorker(const BatchJob &job, const ConsoleSettings &settings, const NameTable &names,
                 ConsoleFrontEnd &frontEnd, int startDelayMs, QObject *parent = nullptr);

@@ -11,6 +11,8 @@ PACKAGES=(
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl mariadb-server minisign
   xvfb fonts-noto-cjk adwaita-icon-theme
   procps iproute2 sqlite3 curl
+  # benchmark only: bench_agent compares its request cycle with Debian's Zabbix agent
+  zabbix-agent
   dpkg-dev lintian file
 )
 
@@ -27,3 +29,8 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The benchmark runs its own Zabbix agent on a free port; the system's service stays off.
+if [[ " ${missing[*]} " == *" zabbix-agent "* ]] && command -v systemctl >/dev/null \
+    && [ -d /run/systemd/system ]; then
+  $SUDO systemctl disable --now zabbix-agent >/dev/null 2>&1 || true
+fi

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void initTestCase();
     void runs_data();
     void runs();
+    void replyBound();
 
 private:
     quint16 m_port = 0;
@@ -152,6 +153,31 @@ void tst_BatchRun::runs()
     // The silent agent got the request once (or nothing, when the file was gone) and no 900.
     const QList<int> silentCodes = m_silent->requestCodes().mid(silentRequests);
     QCOMPARE(silentCodes, boxes ? QList<int>() : QList<int>{code});
+}
+
+// A reply declared beyond the worker's bound fails at its header, before any of it is held; one
+// just under the bound is taken.
+void tst_BatchRun::replyBound()
+{
+    ScriptedAgent oversized(u"127.0.3.18"_s, m_port);
+    ScriptedAgent fitting(u"127.0.3.19"_s, m_port);
+    QVERIFY(oversized.isListening() && fitting.isListening());
+    const QByteArray declaresOneMiB("141;\x00\x00\x10\x00;", 9);
+    oversized.on(140, {{declaresOneMiB + QByteArray(1000, 'x')}, false});
+    fitting.on(140, {{rawFrame(141, QByteArray(BatchWorker::MaxReplyBytes - 9 - 2, 'x') + "\r\n")}, false});
+    fitting.on(900, {{rawFrame(901, "\r\n")}, true});
+
+    NameTable names;
+    RecordingFrontEnd frontEnd;
+    BatchRun batch(testSettings(m_port, 3, 2), names, frontEnd, 0);
+    QSignalSpy finished(&batch, &BatchRun::finished);
+    QVERIFY(batch.start({u"127.0.3.18"_s, u"127.0.3.19"_s}, 140, {}));
+    QVERIFY(finished.wait(30000));
+    Rows rows;
+    for (const BatchResult &row : batch.rows())
+        rows.append({row.result, row.status});
+    QCOMPARE(rows, (Rows{{u"NG"_s, u"受信データが大きすぎます！"_s},
+                         {u"OK"_s, u"情報収集プログラム実行！"_s}}));
 }
 
 QTEST_GUILESS_MAIN(tst_BatchRun)
