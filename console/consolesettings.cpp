@@ -2,6 +2,7 @@
 
 #include "common/codepage.h"
 #include "common/profilefile.h"
+#include "console/consoletls.h"
 #include "console/frontend.h"
 
 #include <QDir>
@@ -65,6 +66,8 @@ void RereadConsoleSettingsTexts(ConsoleSettings &settings)
     settings.SqlTable = ReadIniString(section(), u"SqlTable"_s, file);
     settings.SqlUserid = ReadIniString(section(), u"SqlUserid"_s, file);
     settings.SqlPassword = ReadIniString(section(), u"SqlPassword"_s, file);
+    settings.TlsConnect = ReadIniString(section(), u"TlsConnect"_s, file);
+    settings.TlsPskFile = ReadIniString(section(), u"TlsPskFile"_s, file);
 }
 
 void ComputeConsoleSettingsNumbers(ConsoleSettings &settings)
@@ -114,6 +117,9 @@ std::optional<QString> CheckConsoleSettings(const ConsoleSettings &settings)
 {
     if (const auto failure = firstUnusable(settings.Port, settings.Timeout, settings.MaxControl))
         return failure->second;
+    QString error;
+    if (!ConsoleTls::load(settings, &error))
+        return error;
     return std::nullopt;
 }
 
