@@ -2,6 +2,7 @@
 
 #include "common/codepage.h"
 #include "common/profilefile.h"
+#include "console/consoletls.h"
 #include "console/frontend.h"
 
 #include <QDir>
@@ -67,6 +68,8 @@ void RereadConsoleSettingsTexts(ConsoleSettings &settings)
     settings.SqlPassword = ReadIniString(section(), u"SqlPassword"_s, file);
     settings.WakeAddress = ReadIniString(section(), u"WakeAddress"_s, file);
     settings.WakePort = ReadIniString(section(), u"WakePort"_s, file);
+    settings.TlsConnect = ReadIniString(section(), u"TlsConnect"_s, file);
+    settings.TlsPskFile = ReadIniString(section(), u"TlsPskFile"_s, file);
 }
 
 void ComputeConsoleSettingsNumbers(ConsoleSettings &settings)
@@ -116,6 +119,9 @@ std::optional<QString> CheckConsoleSettings(const ConsoleSettings &settings)
 {
     if (const auto failure = firstUnusable(settings.Port, settings.Timeout, settings.MaxControl))
         return failure->second;
+    QString error;
+    if (!ConsoleTls::load(settings, &error))
+        return error;
     return std::nullopt;
 }
 

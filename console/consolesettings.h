@@ -23,6 +23,9 @@ struct ConsoleSettings
     // Where Wake-on-LAN packets go; not in the settings dialog (empty: the defaults).
     QString WakeAddress;
     QString WakePort;
+    // Keys of our own, not edited by the dialog: the encrypted channel (console/consoletls.h).
+    QString TlsConnect;
+    QString TlsPskFile;
 
     /// Port as a number; 0 when it is not a number in 1..65535.
     int portNumber() const;
@@ -48,8 +51,8 @@ void RereadConsoleSettingsTexts(ConsoleSettings &settings);
 void ComputeConsoleSettingsNumbers(ConsoleSettings &settings);
 
 /// The first of Port, Timeout, MaxControl that is missing, not a number or out of range
-/// (port 1..65535, time-out 1..86400 s, MaxControl 1..1000), as the message to show;
-/// nullopt when all three are usable.
+/// (port 1..65535, time-out 1..86400 s, MaxControl 1..1000), then TlsConnect and its key
+/// file when they cannot be used, as the message to show; nullopt when all are usable.
 std::optional<QString> CheckConsoleSettings(const ConsoleSettings &settings);
 
 /// The fields of the settings dialog, in the order it checks and writes them.

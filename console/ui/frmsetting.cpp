@@ -1,6 +1,7 @@
 #include "console/ui/frmsetting.h"
 
 #include "console/consolesettings.h"
+#include "console/consoletls.h"
 #include "console/frontend.h"
 #include "ui_frmsetting.h"
 
@@ -23,6 +24,7 @@ frmSetting::frmSetting(ConsoleSettings &settings, ConsoleFrontEnd &frontEnd, QWi
     m_ui->txtSqlTable->setText(form.sqlTable);
     m_ui->txtSqlUserid->setText(form.sqlUserid);
     m_ui->txtSqlPassword->setText(form.sqlPassword);
+    m_ui->lblTlsMode->setText(ConsoleTlsModeText(m_settings));
     for (QLineEdit *box : findChildren<QLineEdit *>())
         box->installEventFilter(this);
     connect(m_ui->cmdButton_0, &QPushButton::clicked, this, &frmSetting::save);

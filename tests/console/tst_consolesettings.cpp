@@ -1,6 +1,7 @@
 // The settings dialog's save rules and the file they write; the 110 data of edited rows; the
 // result list's CSV.
 #include "common/codepage.h"
+#include "console/consoletls.h"
 #include "console/parametermodel.h"
 #include "console/resultcsv.h"
 #include "support/agentprocess.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +26,8 @@ private Q_SLOTS:
     void updateData_data();
     void updateData();
     void csv();
+    void tlsMode_data();
+    void tlsMode();
 };
 
 void tst_ConsoleSettings::save_data()
@@ -125,6 +130,65 @@ void tst_ConsoleSettings::csv()
              cp932(u"\"コンピュータ名\",\"結果\",\"ステータス\",\r\n\r\n"_s));
     QCOMPARE(ResultListCsv(Func5ResultHeaders(), {{u"pc\"1"_s, u"NG"_s, u"接続中･･･"_s}}),
              cp932(u"\"コンピュータ名\",\"結果\",\"理由\",\r\n\"pc\"\"1\",\"NG\",\"接続中･･･\"\r\n\r\n"_s));
+}
+
+
+void tst_ConsoleSettings::tlsMode_data()
+{
+    QTest::addColumn<QByteArray>("keys");    // TlsConnect and TlsPskFile lines
+    QTest::addColumn<QByteArray>("content"); // of console.psk; empty with mode 0: no file
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("problem");    // what CheckConsoleSettings says (start of it)
+    QTest::addColumn<QString>("label");      // the settings dialog's text (start of it)
+
+    const QByteArray key = "admin-pc "_ba + QByteArray(32, 'a').toHex() + "\nsecond "_ba
+        + QByteArray(32, 'b').toHex() + '\n';
+    QTest::newRow("as shipped") << QByteArray() << QByteArray() << 0 << QString()
+                                << u"暗号化：なし（TlsConnect=plain）"_s;
+    QTest::newRow("psk, first line used") << "TlsConnect=psk\r\nTlsPskFile=console.psk\r\n"_ba
+                                          << key << 0600 << QString()
+                                          << u"暗号化：TLS 1.3 事前共有鍵（識別名 admin-pc）"_s;
+    QTest::newRow("unknown mode") << "TlsConnect=tls\r\n"_ba << QByteArray() << 0
+                                  << u"TlsConnect は plain か psk で指定してください。"_s
+                                  << u"暗号化：使用できません － TlsConnect"_s;
+    QTest::newRow("psk, key file missing") << "TlsConnect=psk\r\nTlsPskFile=console.psk\r\n"_ba
+                                           << QByteArray() << 0
+                                           << u"TlsPskFile の鍵ファイルを使えません"_s
+                                           << u"暗号化：使用できません － TlsPskFile"_s;
+    QTest::newRow("psk, key file open to all")
+        << "TlsConnect=psk\r\nTlsPskFile=console.psk\r\n"_ba << key << 0644
+        << u"TlsPskFile の鍵ファイルを使えません"_s << u"暗号化：使用できません"_s;
+}
+
+void tst_ConsoleSettings::tlsMode()
+{
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(QString, problem);
+    QFETCH(QString, label);
+
+    QTemporaryDir dir;
+    auto write = [&dir](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write(u"TarvoControl.ini"_s, "[TarvoControl]\r\nPort=7710\r\nTimeout=5\r\nMaxControl=2\r\n"_ba
+                                     + keys);
+    if (mode != 0) {
+        write(u"console.psk"_s, content);
+        QCOMPARE(::chmod(QFile::encodeName(dir.filePath(u"console.psk"_s)).constData(),
+                         mode_t(mode)), 0);
+    }
+    const ConsoleSettings settings = LoadConsoleSettings(dir.path());
+    const QString found = CheckConsoleSettings(settings).value_or(QString());
+    QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.startsWith(problem), qPrintable(found));
+    const QString text = ConsoleTlsModeText(settings);
+    QVERIFY2(text.startsWith(label), qPrintable(text));
+    // No text shows a key.
+    QVERIFY(!text.contains(QString::fromLatin1(QByteArray(32, 'a').toHex())));
+    QVERIFY(!found.contains(QString::fromLatin1(QByteArray(32, 'a').toHex())));
 }
 
 QTEST_GUILESS_MAIN(tst_ConsoleSettings)

@@ -71,6 +71,9 @@ void TestConsoleDialogs::settingsRefuseAndSave()
     WindowFrontEnd frontEnd(nullptr, &status);
     frmSetting dialog(settings, frontEnd);
     QCOMPARE(dialog.windowTitle(), u"設定 - TarvoControl"_s);
+    // The mode in force is shown, the plain one unless TlsConnect says otherwise.
+    QCOMPARE(dialog.findChild<QLabel *>(u"lblTlsMode"_s)->text(),
+             u"暗号化：なし（TlsConnect=plain）"_s);
     dialog.show();
     const QStringList boxes{u"txtPort"_s, u"txtTimeOut"_s, u"txtMaxControl"_s};
     for (int i = 0; i < boxes.size(); ++i)

@@ -1,0 +1,55 @@
+#include "console/consoletls.h"
+
+#include "console/consolesettings.h"
+#include "net/pskkeyfile.h"
+#include "net/tlscontext.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+QString ConsoleKeyFilePath(const ConsoleSettings &settings)
+{
+    const QString name = settings.TlsPskFile.trimmed();
+    if (name.isEmpty())
+        return {};
+    return QDir::cleanPath(QFileInfo(settings.IniFilePath).absoluteDir().absoluteFilePath(name));
+}
+
+std::optional<ConsoleTls> ConsoleTls::load(const ConsoleSettings &settings, QString *error)
+{
+    const QString mode = settings.TlsConnect.trimmed().toLower();
+    ConsoleTls tls;
+    if (mode.isEmpty() || mode == u"plain")
+        return tls;
+    if (mode != u"psk") {
+        if (error)
+            *error = u"TlsConnect は plain か psk で指定してください。"_s;
+        return std::nullopt;
+    }
+    QString fault;
+    auto keys = PskKeyFile::read(ConsoleKeyFilePath(settings), &fault);
+    if (keys) {
+        tls.identity = QString::fromLatin1(keys->at(0).identity);
+        tls.context = TlsContext::create(TlsContext::Role::Client, std::move(*keys), &fault);
+    }
+    if (!tls.context) {
+        if (error)
+            *error = u"TlsPskFile の鍵ファイルを使えません（"_s + fault + u"）。"_s;
+        return std::nullopt;
+    }
+    tls.psk = true;
+    return tls;
+}
+
+QString ConsoleTlsModeText(const ConsoleSettings &settings)
+{
+    QString error;
+    const auto tls = ConsoleTls::load(settings, &error);
+    if (!tls)
+        return u"暗号化：使用できません － "_s + error;
+    if (!tls->psk)
+        return u"暗号化：なし（TlsConnect=plain）"_s;
+    return u"暗号化：TLS 1.3 事前共有鍵（識別名 "_s + tls->identity + u"）"_s;
+}
