@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A TLS record starts with its content type (change cipher spec, alert, handshake, data);
+// A TLS record starts with its content type (cipher change, alert, handshake, data);
 // our plain frames start with an ASCII digit.
 bool isTlsRecordType(int firstByte)
 {
