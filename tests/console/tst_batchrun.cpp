@@ -169,7 +169,8 @@ void tst_BatchRun::replyBound()
 
     NameTable names;
     RecordingFrontEnd frontEnd;
-    BatchRun batch(testSettings(m_port, 3, 2), names, frontEnd, 0);
+    const ConsoleSettings settings = testSettings(m_port, 3, 2); // the run keeps a reference
+    BatchRun batch(settings, names, frontEnd, 0);
     QSignalSpy finished(&batch, &BatchRun::finished);
     QVERIFY(batch.start({u"127.0.3.18"_s, u"127.0.3.19"_s}, 140, {}));
     QVERIFY(finished.wait(30000));
