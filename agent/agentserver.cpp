@@ -8,6 +8,8 @@
 #include "net/baswsock.h"
 #include "net/protocol.h"
 #include "net/socketnotifier.h"
+#include "net/streamconnection.h"
+#include "net/tlstransport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -156,8 +158,7 @@ void AgentServer::onProbed(ProtocolProbe::Protocol protocol)
             refuse(socket, u" 暗号化されていない接続は受け付けないため切断しました。"_s);
         return;
     case Protocol::Tls:
-        // Encrypted sessions are served once the connection reads through the TLS layer.
-        refuse(socket, u" 暗号化接続はまだ処理できないため切断しました。"_s);
+        serve(socket, true);
         return;
     case Protocol::TimedOut:
         refuse(socket, u" 接続後にデータが届かないため切断しました。"_s);
@@ -178,7 +179,7 @@ void AgentServer::refuse(int socket, const QString &why)
         m_acceptNotifier->setEvents(basWSock::FdAccept);
 }
 
-void AgentServer::serve(int socket)
+void AgentServer::serve(int socket, bool encrypted)
 {
     logMain(m_peerLabel + u" 接続されました。"_s);
     m_state = Connected;
@@ -188,14 +189,28 @@ void AgentServer::serve(int socket)
     m_connection = new ConsoleConnection(socket, m_peerLabel,
                                          {settings.TimeOut, settings.MaxFrameBytes},
                                          m_context.folder, m_context.programName, this);
-    // Over a plain session the key file may not be replaced.
-    m_connection->setGuardedFile(settings.TlsPskFile);
-    m_handlers.setSessionEncrypted(false);
+    if (encrypted) {
+        // The handshake runs within the idle time-out: a console that stalls it is dropped.
+        const auto tls = settings.tls;
+        m_connection->stream().setTransportFactory(
+            [tls](int descriptor) { return std::make_unique<TlsTransport>(descriptor, tls); });
+    } else {
+        // Over a plain session the key file may not be replaced.
+        m_connection->setGuardedFile(settings.TlsPskFile);
+    }
+    m_handlers.setSessionEncrypted(encrypted);
+    connect(m_connection, &ConsoleConnection::opened, this, &AgentServer::onOpened);
     connect(m_connection, &ConsoleConnection::requestReceived, this, &AgentServer::onRequest);
     connect(m_connection, &ConsoleConnection::replySent, this, &AgentServer::onReplySent);
     connect(m_connection, &ConsoleConnection::replyFailed, this, &AgentServer::onReplyFailed);
     connect(m_connection, &ConsoleConnection::ended, this, &AgentServer::onConnectionEnded);
     m_connection->start();
+}
+
+void AgentServer::onOpened(const QString &description)
+{
+    if (!description.isEmpty())
+        logMain(m_peerLabel + u" 暗号化された接続です。("_s + description + u')');
 }
 
 void AgentServer::onRequest(const Frame::Message &message,
@@ -267,6 +282,9 @@ void AgentServer::onConnectionEnded(ConsoleConnection::End end, const QString &d
     case ConsoleConnection::End::ReceiveError:
         logMain(m_peerLabel + u' ' + detail);
         m_state = Error;
+        break;
+    case ConsoleConnection::End::HandshakeFailed:
+        logMain(m_peerLabel + u" 暗号化接続を確立できないため切断しました。"_s + detail);
         break;
     case ConsoleConnection::End::BadFrame:
         logMain(m_peerLabel + u" 不正なフレームを受信したため切断しました。(長さ "_s + detail

@@ -61,7 +61,8 @@ private:
     void onProbed(ProtocolProbe::Protocol protocol);
     /// Turns a console away before its session with a main line, and listens on.
     void refuse(int socket, const QString &why);
-    void serve(int socket);
+    void serve(int socket, bool encrypted = false);
+    void onOpened(const QString &description);
     void onRequest(const Frame::Message &message, std::optional<Distribution::Result> stored);
     void onReplySent(qint64 bytes);
     void onReplyFailed(int wsaError, const QString &errorText);

@@ -24,6 +24,8 @@ ConsoleConnection::ConsoleConnection(int socket, QString peerLabel, Limits limit
     connect(&m_idleTimer, &QTimer::timeout, this, [this] { finish(End::IdleTimeOut); });
     connect(m_stream, &StreamConnection::received, this, &ConsoleConnection::onReceived);
     connect(m_stream, &StreamConnection::sent, this, &ConsoleConnection::replySent);
+    connect(m_stream, &StreamConnection::connected, this,
+            [this] { Q_EMIT opened(m_stream->description()); });
     connect(m_stream, &StreamConnection::closed, this, [this] { finish(End::PeerClosed); });
     connect(m_stream, &StreamConnection::failed, this,
             [this](StreamConnection::Failure failure, int wsaError, const QString &text) {
@@ -33,7 +35,9 @@ ConsoleConnection::ConsoleConnection(int socket, QString peerLabel, Limits limit
                 }
                 // Every notification starts a new idle period, a failing one too.
                 m_idleTimer.start(m_limits.idleTimeOutMs);
-                if (failure == StreamConnection::Failure::Receive)
+                if (failure == StreamConnection::Failure::Handshake)
+                    finish(End::HandshakeFailed, text);
+                else if (failure == StreamConnection::Failure::Receive)
                     finish(End::ReceiveError, text);
                 else
                     finish(End::NotificationError);

@@ -28,6 +28,7 @@ public:
         NotificationError, // the socket reported an error
         ReceiveError,      // recv failed; the detail is the error text
         BadFrame,          // a declared length out of bounds; the detail is that length
+        HandshakeFailed,   // the encrypted session could not be opened; the detail says why
     };
 
     struct Limits
@@ -58,6 +59,9 @@ public:
     void close();
 
 Q_SIGNALS:
+    /// The byte stream is open (an encrypted one once its handshake is done); `description`
+    /// names the transport ("" for plain).
+    void opened(const QString &description);
     /// A complete request. `stored`: for a large file request, the outcome of storing its
     /// file while it arrived. Reading and the idle time-out stop until resume().
     void requestReceived(const Frame::Message &message,
