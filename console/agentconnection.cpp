@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "console/agentsession.h"
 #include "console/consolesettings.h"
+#include "console/consoletls.h"
 #include "console/frontend.h"
 #include "console/nametable.h"
 #include "net/baswsock.h"
@@ -73,6 +74,8 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
         m_session = new AgentSession(m_maxReplyBytes, this);
         connect(m_session, &AgentSession::connected, this, &AgentConnection::onConnected);
         connect(m_session, &AgentSession::connectFailed, this, &AgentConnection::onConnectFailed);
+        connect(m_session, &AgentSession::handshakeFailed, this,
+                &AgentConnection::onHandshakeFailed);
         connect(m_session, &AgentSession::sent, this, &AgentConnection::onSent);
         connect(m_session, &AgentSession::sendFailed, this,
                 [this](int, const QString &text) { onSendFailed(text); });
@@ -84,6 +87,7 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
         connect(m_session, &AgentSession::notificationFailed, this,
                 &AgentConnection::onNotificationFailed);
     }
+    m_session->setTransportFactory(ConsoleTransportFactory(m_settings));
     QString errorText;
     if (!m_session->create(errorText)) {
         ShowApplicationError(m_frontEnd, errorText);
@@ -115,6 +119,15 @@ void AgentConnection::onConnectFailed()
     ShowInformation(m_frontEnd, u"接続できませんでした！"_s);
     setState(Failed);
     m_frontEnd.showStatus(u"接続できませんでした！"_s);
+    m_session->close();
+    finish(0);
+}
+
+void AgentConnection::onHandshakeFailed(const QString &reason)
+{
+    ShowInformation(m_frontEnd, u"暗号化接続を確立できませんでした！"_s + u'\n' + reason);
+    setState(Failed);
+    m_frontEnd.showStatus(u"暗号化接続を確立できませんでした！ "_s + reason);
     m_session->close();
     finish(0);
 }

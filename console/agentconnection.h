@@ -81,6 +81,7 @@ private:
     void setState(State state);
     void onConnected();
     void onConnectFailed();
+    void onHandshakeFailed(const QString &reason);
     void onSent(qint64 bytes);
     void onSendFailed(const QString &errorText);
     void onReply(const Frame::Message &message);

@@ -39,6 +39,11 @@ int AgentSession::lastError() const
     return m_stream->lastError();
 }
 
+void AgentSession::setTransportFactory(std::function<std::unique_ptr<Transport>(int)> factory)
+{
+    m_stream->setTransportFactory(std::move(factory));
+}
+
 bool AgentSession::create(QString &errorText)
 {
     close();
@@ -61,8 +66,10 @@ void AgentSession::onFailed(int failure, int wsaError, const QString &errorText)
     using Failure = StreamConnection::Failure;
     switch (Failure(failure)) {
     case Failure::Connect:
-    case Failure::Handshake:
         Q_EMIT connectFailed(wsaError, errorText);
+        return;
+    case Failure::Handshake:
+        Q_EMIT handshakeFailed(errorText);
         return;
     case Failure::Send:
         Q_EMIT sendFailed(wsaError, errorText);

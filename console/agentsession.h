@@ -5,10 +5,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QFile;
 class StreamConnection;
+class Transport;
 
 /// One TCP connection from the console to an agent: connect, send a frame (or a frame whose file
 /// part is streamed from disk), reassemble the reply with the bounded assembler, close. The
@@ -45,12 +47,15 @@ public:
     bool isOpen() const;
     /// The Windows Sockets code of the last receive or connect error; 0 when none.
     int lastError() const;
-    /// The connection underneath, to choose its transport before create().
-    StreamConnection &stream() { return *m_stream; }
+    /// The transport of the connections made from now on (plain without one).
+    void setTransportFactory(std::function<std::unique_ptr<Transport>(int)> factory);
 
 Q_SIGNALS:
     void connected();
     void connectFailed(int wsaError, const QString &errorText);
+    /// The connection was made but the encrypted session could not be opened; `reason` says
+    /// why (wrong key, unknown identity, a peer without TLS) and never holds the key.
+    void handshakeFailed(const QString &reason);
     void sent(qint64 bytes);
     void sendFailed(int wsaError, const QString &errorText);
     void fileFailed();

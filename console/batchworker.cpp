@@ -3,6 +3,7 @@
 #include "console/agentsession.h"
 #include "console/batchrun.h"
 #include "console/consolesettings.h"
+#include "console/consoletls.h"
 #include "console/frontend.h"
 #include "console/nametable.h"
 #include "net/baswsock.h"
@@ -93,6 +94,13 @@ void BatchWorker::connectAgent()
     m_session = new AgentSession(MaxReplyBytes, this);
     connect(m_session, &AgentSession::connected, this, &BatchWorker::onConnected);
     connect(m_session, &AgentSession::connectFailed, this, &BatchWorker::onConnectFailed);
+    connect(m_session, &AgentSession::handshakeFailed, this, [this](const QString &reason) {
+        setStatus(u"暗号化接続を確立できませんでした！（"_s + reason + u'）');
+        m_state = Failed;
+        closeSockets();
+        finish();
+    });
+    m_session->setTransportFactory(ConsoleTransportFactory(m_settings));
     connect(m_session, &AgentSession::sent, this, &BatchWorker::onSent);
     connect(m_session, &AgentSession::sendFailed, this,
             [this](int, const QString &text) { onSendFailed(text); });

@@ -85,6 +85,9 @@ ConsoleSettings LoadConsoleSettings(const QString &folder)
     settings.IniFilePath = QDir(folder).filePath(QString::fromUtf16(SettingsFileName));
     RereadConsoleSettingsTexts(settings);
     ComputeConsoleSettingsNumbers(settings);
+    // One context for every connection of the run; CheckConsoleSettings reports a bad key.
+    if (const auto tls = ConsoleTls::load(settings, nullptr))
+        settings.tlsContext = tls->context;
     return settings;
 }
 

@@ -2,9 +2,11 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class ConsoleFrontEnd;
+class TlsContext;
 
 /// The console's settings (TarvoControl.ini, section TarvoControl): the texts as read, and the
 /// two numbers computed from them.
@@ -26,6 +28,8 @@ struct ConsoleSettings
     // Keys of our own, not edited by the dialog: the encrypted channel (console/consoletls.h).
     QString TlsConnect;
     QString TlsPskFile;
+    /// The key of TlsPskFile, loaded with the texts when TlsConnect=psk and the file is usable.
+    std::shared_ptr<const TlsContext> tlsContext;
 
     /// Port as a number; 0 when it is not a number in 1..65535.
     int portNumber() const;

@@ -3,11 +3,35 @@
 #include "console/consolesettings.h"
 #include "net/pskkeyfile.h"
 #include "net/tlscontext.h"
+#include "net/tlstransport.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Stands where an encrypted session was asked for but its key cannot be used.
+class RefusingTransport : public Transport
+{
+public:
+    explicit RefusingTransport(QString reason) : m_reason(std::move(reason)) {}
+    Result handshake() override { return {Io::Failed, 0, 0, m_reason}; }
+    Result read(char *, qint64) override { return handshake(); }
+    Result write(const char *, qint64) override { return handshake(); }
+
+private:
+    QString m_reason;
+};
+
+bool namesPlain(const ConsoleSettings &settings)
+{
+    const QString mode = settings.TlsConnect.trimmed().toLower();
+    return mode.isEmpty() || mode == u"plain";
+}
+
+} // namespace
 
 QString ConsoleKeyFilePath(const ConsoleSettings &settings)
 {
@@ -19,11 +43,10 @@ QString ConsoleKeyFilePath(const ConsoleSettings &settings)
 
 std::optional<ConsoleTls> ConsoleTls::load(const ConsoleSettings &settings, QString *error)
 {
-    const QString mode = settings.TlsConnect.trimmed().toLower();
     ConsoleTls tls;
-    if (mode.isEmpty() || mode == u"plain")
+    if (namesPlain(settings))
         return tls;
-    if (mode != u"psk") {
+    if (settings.TlsConnect.trimmed().toLower() != u"psk") {
         if (error)
             *error = u"TlsConnect は plain か psk で指定してください。"_s;
         return std::nullopt;
@@ -52,4 +75,19 @@ QString ConsoleTlsModeText(const ConsoleSettings &settings)
     if (!tls->psk)
         return u"暗号化：なし（TlsConnect=plain）"_s;
     return u"暗号化：TLS 1.3 事前共有鍵（識別名 "_s + tls->identity + u"）"_s;
+}
+
+StreamConnection::TransportFactory ConsoleTransportFactory(const ConsoleSettings &settings)
+{
+    if (namesPlain(settings))
+        return {};
+    std::shared_ptr<const TlsContext> context = settings.tlsContext;
+    QString error;
+    if (!context) {
+        if (const auto tls = ConsoleTls::load(settings, &error))
+            context = tls->context;
+    }
+    if (!context)
+        return [error](int) { return std::make_unique<RefusingTransport>(error); };
+    return [context](int socket) { return std::make_unique<TlsTransport>(socket, context); };
 }

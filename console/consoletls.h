@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/streamconnection.h"
+
 #include <QString>
 
 #include <memory>
@@ -26,3 +28,8 @@ struct ConsoleTls
 QString ConsoleKeyFilePath(const ConsoleSettings &settings);
 /// What the settings dialog shows of the mode in force.
 QString ConsoleTlsModeText(const ConsoleSettings &settings);
+
+/// The transport of every connection to an agent under `settings`: plain; TLS with the
+/// settings' key; or, when TlsConnect=psk and the key cannot be used, one that refuses to open,
+/// so that nothing ever goes out plain by mistake.
+StreamConnection::TransportFactory ConsoleTransportFactory(const ConsoleSettings &settings);

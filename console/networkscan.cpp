@@ -89,6 +89,7 @@ void NetworkScan::launch(quint32 address)
 {
     auto *probe = new Probe;
     probe->connection = new StreamConnection(this);
+    probe->connection->setTransportFactory(m_factory);
     probe->timer = new QTimer(this);
     probe->timer->setSingleShot(true);
     ++m_open;

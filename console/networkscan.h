@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/frame.h"
+#include "net/streamconnection.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -10,7 +11,6 @@
 #include <optional>
 
 class QTimer;
-class StreamConnection;
 
 /// An IPv4 range written as CIDR ("192.168.1.0/24", or one address).
 struct ScanRange
@@ -38,6 +38,11 @@ public:
 
     NetworkScan(ScanRange range, quint16 port, int timeoutMs, QObject *parent = nullptr);
     ~NetworkScan() override;
+    /// The transport of each probe's connection (plain without one), as the agents are spoken to.
+    void setTransportFactory(StreamConnection::TransportFactory factory)
+    {
+        m_factory = std::move(factory);
+    }
     void start();
     bool isRunning() const { return m_running; }
     /// The addresses that answered so far, in ascending order once finished() is emitted.
@@ -61,6 +66,7 @@ private:
     void endProbe(Probe *probe, quint32 address, bool answered);
 
     ScanRange m_range;
+    StreamConnection::TransportFactory m_factory;
     quint16 m_port;
     int m_timeoutMs;
     quint64 m_next;

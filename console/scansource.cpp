@@ -50,6 +50,7 @@ void ScanSource::scanRange(const QStringList &path)
         return;
     }
     auto *scan = new NetworkScan(*range, m_port, m_timeoutMs, this);
+    scan->setTransportFactory(m_factory);
     connect(scan, &NetworkScan::finished, this, [this, scan, path](const QStringList &found) {
         QList<NetworkResource> children;
         for (const QString &address : found)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/networkresource.h"
+#include "net/streamconnection.h"
 
 /// The computers found by scanning the ranges of TarvoNetwork.ini (section "Scan", key
 /// "Ranges"): one group per range; expanding a range scans it in the background.
@@ -9,6 +10,11 @@ class ScanSource : public NetworkSource
     Q_OBJECT
 public:
     ScanSource(QString iniPath, quint16 port, int timeoutMs, QObject *parent = nullptr);
+    /// The transport of the scan's connections (plain without one).
+    void setTransportFactory(StreamConnection::TransportFactory factory)
+    {
+        m_factory = std::move(factory);
+    }
     NetworkResource resource() const override;
     void enumerate(const QStringList &path) override;
 
@@ -20,4 +26,5 @@ private:
     QString m_iniPath;
     quint16 m_port;
     int m_timeoutMs;
+    StreamConnection::TransportFactory m_factory;
 };

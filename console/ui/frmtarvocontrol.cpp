@@ -4,6 +4,7 @@
 #include "console/batchrun.h"
 #include "console/batchworker.h"
 #include "console/consolesettings.h"
+#include "console/consoletls.h"
 #include "console/consoletargets.h"
 #include "console/databasesource.h"
 #include "console/fleetmonitor.h"
@@ -120,10 +121,12 @@ void frmTarvoControl::buildTree()
     const QString connection = buildConnectionString(m_settings.SqlConnection,
                                                      m_settings.SqlUserid,
                                                      m_settings.SqlPassword);
+    auto *scan = new ScanSource(inventory, quint16(m_settings.portNumber()),
+                                m_settings.TimeoutMs, this);
+    scan->setTransportFactory(ConsoleTransportFactory(m_settings));
     QList<NetworkSource *> sources{
         new InventorySource(inventory, this),
-        new DatabaseSource(connection, m_settings.SqlTable, m_programFolder, this),
-        new ScanSource(inventory, quint16(m_settings.portNumber()), m_settings.TimeoutMs, this)};
+        new DatabaseSource(connection, m_settings.SqlTable, m_programFolder, this), scan};
     m_tree = new NetworkTree(sources, this);
     connect(m_tree, &NetworkTree::addressKnown, this,
             [this](const QString &name, const QString &address) { m_names->add(name, address); });
