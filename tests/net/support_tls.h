@@ -31,6 +31,8 @@ public:
     /// Sends close_notify and stops.
     void finish();
     TlsTransport &transport() { return m_transport; }
+    /// Every byte queued has gone into the session.
+    bool allSent() const { return established && m_sent == m_outgoing.size(); }
 
     bool established = false;
     bool failed = false;
