@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -143,6 +145,16 @@ int GetLocalPort(int socket)
         return SocketError;
     }
     return ntohs(local.sin_port);
+}
+
+int SetNoDelay(int socket)
+{
+    const int on = 1;
+    if (::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
+        detail::setLastError(WsaCodeFromErrno(errno));
+        return SocketError;
+    }
+    return 0;
 }
 
 qint64 Recv(int socket, char *buffer, qint64 length, QString &errorText)

@@ -61,6 +61,8 @@ QString HostToAddress(const QString &name);
 int GetPeerAddress(int socket, QString &addressText, int &port);
 /// The local port a socket is bound to (useful after binding port 0); SocketError when unbound.
 int GetLocalPort(int socket);
+/// Turns off Nagle's delay, for a protocol that sends several small writes per exchange.
+int SetNoDelay(int socket);
 
 /// The IPv4 address (network byte order) of a dotted address or a host name; nullopt-like
 /// INADDR_NONE (0xFFFFFFFF) when the name is unknown.

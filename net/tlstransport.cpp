@@ -67,6 +67,9 @@ TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context
     : m_context(std::move(context))
 {
     m_wire.socket = socket;
+    // A handshake flight and each reply go out as several records: with Nagle's delay the
+    // second would wait for the peer's delayed acknowledgement (40 ms) every time.
+    basWSock::SetNoDelay(socket);
     m_ssl = SSL_new(m_context->handle());
     BIO *bio = m_ssl ? TlsWire::newBio(&m_wire) : nullptr;
     if (!bio) {
@@ -142,10 +145,17 @@ Transport::Result TlsTransport::read(char *data, qint64 max)
 {
     if (!m_established)
         return failed(0, u"暗号化が確立していません。"_s);
-    const int returned = SSL_read(m_ssl, data, clampedSize(max));
-    if (returned > 0)
-        return moved(Io::Done, returned);
-    return outcome(returned, false);
+    // One record per SSL_read: gather what is already here, so that a large transfer reaches
+    // the caller in chunks as large as a plain read's. An error after some bytes is kept by the
+    // session and returned by the next call.
+    qint64 got = 0;
+    while (got < max) {
+        const int returned = SSL_read(m_ssl, data + got, clampedSize(max - got));
+        if (returned <= 0)
+            return got > 0 ? moved(Io::Done, got) : outcome(returned, false);
+        got += returned;
+    }
+    return moved(Io::Done, got);
 }
 
 Transport::Result TlsTransport::write(const char *data, qint64 size)
@@ -162,7 +172,10 @@ Transport::Result TlsTransport::write(const char *data, qint64 size)
 
 qint64 TlsTransport::pendingBytes() const
 {
-    return m_ssl ? SSL_pending(m_ssl) : 0;
+    if (!m_ssl)
+        return 0;
+    // With read-ahead the session may hold whole records not yet decrypted: they count too.
+    return SSL_has_pending(m_ssl) ? qMax(1, SSL_pending(m_ssl)) : 0;
 }
 
 QString TlsTransport::description() const

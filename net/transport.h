@@ -34,7 +34,8 @@ public:
     virtual Result read(char *data, qint64 max) = 0;
     /// Writes at most `size` bytes of `data`; `bytes` says how many were taken.
     virtual Result write(const char *data, qint64 size) = 0;
-    /// Bytes already received and decoded that the socket will not signal again.
+    /// Bytes already taken off the socket that it will not signal again (more than 0: read
+    /// again from the event loop).
     virtual qint64 pendingBytes() const { return 0; }
     /// A short description of the stream for log lines ("" for plain); never holds a secret.
     virtual QString description() const { return {}; }
