@@ -3,7 +3,8 @@
 // (MaxControl 10): the console's peak resident memory and the aggregate rate beside one single
 // distribution's rate; the single connection's 400 round trip, command to dispatched view,
 // p50 and p99; a status run (request 300 only) over the 200 agents (MaxControl 50) and over a
-// /24 of which 3 answer.  Run them all, or one: bench_console [batch|distribute|roundtrip|status]
+// /24 of which 3 answer; the batch again over TLS (TlsAccept=plain,psk, TlsConnect=psk).
+// Run them all, or one: bench_console [batch|distribute|roundtrip|status]
 #include "console/agentconnection.h"
 #include "console/consolesettings.h"
 #include "console/frontend.h"
@@ -52,8 +53,12 @@ quint16 freePort()
 class Fleet
 {
 public:
-    explicit Fleet(int count) : m_port(freePort())
+    /// `tls`: the agents also accept TLS, with one key made by the console's keygen.
+    explicit Fleet(int count, bool tls = false) : m_port(freePort())
     {
+        QByteArray tlsKeys;
+        if (tls && makeKeyFile())
+            tlsKeys = "TlsAccept=plain,psk\r\nTlsPskFile=" + keyFile().toUtf8() + "\r\n";
         const QString noop = m_dir.filePath(u"noop.sh"_s);
         QFile script(noop);
         script.open(QIODevice::WriteOnly);
@@ -71,7 +76,8 @@ public:
                       + "\r\nTimeOut=60\r\nStatusLog=100\r\nAutoStart=0\r\nAutoExit=0\r\n"
                         "TimeStart=WEEK,23:59,\r\nExeFile=noop.sh\r\nDebugMode=0\r\n"
                         "ListenAddress=" + address(i).toLatin1()
-                      + "\r\nAllowFrom=127.0.0.1\r\n[TarvoInfo]\r\nSQLUpdate=0\r\n");
+                      + "\r\nAllowFrom=127.0.0.1\r\n" + tlsKeys
+                      + "[TarvoInfo]\r\nSQLUpdate=0\r\n");
             ini.close();
             auto agent = std::make_unique<QProcess>();
             agent->setProgram(folder + u"/TarvoAgent"_s);
@@ -93,6 +99,7 @@ public:
     static QString address(int i) { return u"127.0.1."_s + QString::number(i + 1); }
     quint16 port() const { return m_port; }
     QString folder(int i) const { return m_dir.filePath(u"pc"_s + QString::number(i + 1)); }
+    QString keyFile() const { return m_dir.filePath(u"tarvo.psk"_s); }
 
     /// Waits until agent i has said `times` times that it listens (it listens anew after each
     /// session).
@@ -115,6 +122,14 @@ public:
     }
 
 private:
+    bool makeKeyFile() const
+    {
+        QProcess keygen;
+        keygen.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
+                     {u"keygen"_s, keyFile(), u"bench"_s});
+        return keygen.waitForFinished(10000) && keygen.exitCode() == 0;
+    }
+
     QTemporaryDir m_dir;
     quint16 m_port;
     std::vector<std::unique_ptr<QProcess>> m_agents;
@@ -141,13 +156,16 @@ double childCpuSeconds(long *maxRssKiB)
 
 /// Runs TarvoControl with a console folder holding the settings; CPU and peak memory are those
 /// of the console process (the only child that ends while the agents run).
-ConsoleRun runConsole(const Fleet &fleet, const QString &maxControl, const QStringList &arguments)
+ConsoleRun runConsole(const Fleet &fleet, const QString &maxControl, const QStringList &arguments,
+                      bool tls = false)
 {
     QTemporaryDir folder;
     QFile ini(folder.filePath(u"TarvoControl.ini"_s));
     ini.open(QIODevice::WriteOnly);
     ini.write("[TarvoControl]\r\nPort=" + QByteArray::number(fleet.port())
-              + "\r\nTimeout=60\r\nMaxControl=" + maxControl.toLatin1() + "\r\n");
+              + "\r\nTimeout=60\r\nMaxControl=" + maxControl.toLatin1() + "\r\n"
+              + (tls ? "TlsConnect=psk\r\nTlsPskFile=" + fleet.keyFile().toUtf8() + "\r\n"
+                     : QByteArray()));
     ini.close();
     QProcess console;
     const double cpuBefore = childCpuSeconds(nullptr);
@@ -163,10 +181,10 @@ ConsoleRun runConsole(const Fleet &fleet, const QString &maxControl, const QStri
     return run;
 }
 
-void benchBatch()
+void benchBatch(bool tls)
 {
     constexpr int Agents = 200;
-    Fleet fleet(Agents);
+    Fleet fleet(Agents, tls);
     if (!fleet.waitAllListening(Agents, 1)) {
         std::printf("batch: the agents did not all start\n");
         return;
@@ -174,10 +192,10 @@ void benchBatch()
     QStringList arguments{u"collect"_s};
     for (int i = 0; i < Agents; ++i)
         arguments.append(Fleet::address(i));
-    const ConsoleRun run = runConsole(fleet, u"50"_s, arguments);
-    std::printf("batch 140 to %d agents, MaxControl 50: %.3f s wall, console CPU %.3f s "
+    const ConsoleRun run = runConsole(fleet, u"50"_s, arguments, tls);
+    std::printf("batch 140 to %d agents, MaxControl 50, %s: %.3f s wall, console CPU %.3f s "
                 "(%.0f%% of the wall time), exit %d\n",
-                Agents, run.seconds, run.cpuSeconds, 100.0 * run.cpuSeconds / run.seconds,
+                Agents, tls ? "TLS" : "plain", run.seconds, run.cpuSeconds, 100.0 * run.cpuSeconds / run.seconds,
                 run.exitCode);
 }
 
@@ -296,8 +314,10 @@ int main(int argc, char **argv)
     const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (only.isEmpty() || only == u"roundtrip")
         benchRoundTrip();
-    if (only.isEmpty() || only == u"batch")
-        benchBatch();
+    if (only.isEmpty() || only == u"batch") {
+        benchBatch(false);
+        benchBatch(true);
+    }
     if (only.isEmpty() || only == u"distribute")
         benchDistribution();
     if (only.isEmpty() || only == u"status")
