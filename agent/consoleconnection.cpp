@@ -20,8 +20,7 @@ ConsoleConnection::ConsoleConnection(int socket, QString peerLabel, Limits limit
       m_folder(std::move(folder)), m_programName(std::move(programName)),
       m_stream(new StreamConnection(this)), m_assembler(limits.maxFrameBytes)
 {
-    m_idleTimer.setSingleShot(true);
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] { finish(End::IdleTimeOut); });
+    connect(&m_deadline, &TransferDeadline::expired, this, [this] { finish(End::IdleTimeOut); });
     connect(m_stream, &StreamConnection::received, this, &ConsoleConnection::onReceived);
     connect(m_stream, &StreamConnection::sent, this, &ConsoleConnection::replySent);
     connect(m_stream, &StreamConnection::connected, this,
@@ -33,8 +32,6 @@ ConsoleConnection::ConsoleConnection(int socket, QString peerLabel, Limits limit
                     Q_EMIT replyFailed(wsaError, text);
                     return;
                 }
-                // Every notification starts a new idle period, a failing one too.
-                m_idleTimer.start(m_limits.idleTimeOutMs);
                 if (failure == StreamConnection::Failure::Handshake)
                     finish(End::HandshakeFailed, text);
                 else if (failure == StreamConnection::Failure::Receive)
@@ -54,13 +51,13 @@ void ConsoleConnection::start()
     m_stream->setReadChunk(ReadChunkBytes);
     m_stream->adopt(std::exchange(m_socket, basWSock::InvalidSocket));
     m_stream->setReading(true);
-    m_idleTimer.start(m_limits.idleTimeOutMs);
+    m_deadline.start(m_limits.idleTimeOutMs);
 }
 
 void ConsoleConnection::close()
 {
     m_ended = true;
-    m_idleTimer.stop();
+    m_deadline.stop();
     m_stream->close();
     if (m_socket != basWSock::InvalidSocket) { // never started
         QString errorText;
@@ -82,7 +79,7 @@ void ConsoleConnection::resume()
     if (m_ended)
         return;
     setReading(true);
-    m_idleTimer.start(m_limits.idleTimeOutMs);
+    m_deadline.start(m_limits.idleTimeOutMs);
     // A request that arrived together with the previous one is handled now.
     if (m_assembler.status() == FrameAssembler::Status::Complete)
         deliver(m_assembler.takeMessage());
@@ -99,14 +96,14 @@ void ConsoleConnection::finish(End end, const QString &detail)
         return;
     m_ended = true;
     setReading(false);
-    m_idleTimer.stop();
+    m_deadline.stop();
     Q_EMIT ended(end, detail);
 }
 
 void ConsoleConnection::onReceived(QByteArrayView chunk)
 {
-    // Every notification starts a new idle period.
-    m_idleTimer.start(m_limits.idleTimeOutMs);
+    // Bytes earn time only at a rate: a console trickling its request is closed all the same.
+    m_deadline.addBytes(chunk.size());
     if (m_spool)
         spool(chunk);
     else
@@ -157,6 +154,6 @@ void ConsoleConnection::deliver(const Frame::Message &message,
     // No reads and no idle time-out while the request is handled (a restart waits up to ten
     // seconds for the updater, serving events meanwhile) and while its reply is sent.
     setReading(false);
-    m_idleTimer.stop();
+    m_deadline.stop();
     Q_EMIT requestReceived(message, stored);
 }

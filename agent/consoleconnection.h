@@ -2,11 +2,11 @@
 
 #include "agent/distribution.h"
 #include "net/frame.h"
+#include "net/transferdeadline.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -88,7 +88,7 @@ private:
     QString m_programName;
     StreamConnection *m_stream;
     QString m_guardedFile;
-    QTimer m_idleTimer;
+    TransferDeadline m_deadline;
     FrameAssembler m_assembler;
     std::unique_ptr<FileSpool> m_spool;
     bool m_ended = false;

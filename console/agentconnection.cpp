@@ -25,8 +25,7 @@ AgentConnection::AgentConnection(const ConsoleSettings &settings, const NameTabl
                                  ConsoleFrontEnd &frontEnd, QObject *parent)
     : QObject(parent), m_settings(settings), m_names(names), m_frontEnd(frontEnd)
 {
-    m_timeout.setSingleShot(true);
-    connect(&m_timeout, &QTimer::timeout, this, &AgentConnection::onTimeout);
+    connect(&m_timeout, &TransferDeadline::expired, this, &AgentConnection::onTimeout);
 }
 
 AgentConnection::~AgentConnection() = default;
@@ -80,6 +79,8 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
         connect(m_session, &AgentSession::sendFailed, this,
                 [this](int, const QString &text) { onSendFailed(text); });
         connect(m_session, &AgentSession::replyReceived, this, &AgentConnection::onReply);
+        // A large file or log view earns time as it arrives at a steady rate.
+        connect(m_session, &AgentSession::receiving, &m_timeout, &TransferDeadline::addBytes);
         connect(m_session, &AgentSession::replyTooLarge, this, &AgentConnection::onReplyTooLarge);
         connect(m_session, &AgentSession::closedByAgent, this, &AgentConnection::onClosedByAgent);
         connect(m_session, &AgentSession::receiveFailed, this,
@@ -97,8 +98,7 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
     }
     m_frontEnd.showStatus(u"ソケットが生成されました！"_s);
     setState(Connecting);
-    if (m_settings.TimeoutMs > 0)
-        m_timeout.start(m_settings.TimeoutMs);
+    m_timeout.start(m_settings.TimeoutMs);
     m_session->connectTo(m_names.resolve(host), m_settings.Port);
     m_frontEnd.showStatus(u"接続しています･･･"_s);
     return true;
@@ -137,8 +137,7 @@ void AgentConnection::onSent(qint64 bytes)
     m_frontEnd.showStatus(u"コマンド（"_s + codeText(m_requestCode) + u"）送信しました！（"_s
                           + QString::number(bytes) + u" bytes）"_s);
     setState(WaitingForReply);
-    if (m_settings.TimeoutMs > 0)
-        m_timeout.start(m_settings.TimeoutMs);
+    m_timeout.start(m_settings.TimeoutMs);
     m_session->startReading();
     m_frontEnd.setBusy(false);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "net/frame.h"
+#include "net/transferdeadline.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class AgentSession;
 class Clock;
@@ -102,7 +102,7 @@ private:
     const Clock *m_clock = nullptr;
     quint32 m_maxReplyBytes = Frame::DefaultMaxBytes;
     AgentSession *m_session = nullptr;
-    QTimer m_timeout;
+    TransferDeadline m_timeout;
     State m_state = Idle;
     bool m_busy = false;
     int m_requestCode = 0;

@@ -117,7 +117,7 @@ void AgentSession::onSent(qint64 bytes)
         return;
     }
     if (bytes > 0)
-        Q_EMIT chunkSent();
+        Q_EMIT chunkSent(bytes);
     if (m_fileLeft == 0) {
         m_file.reset();
         onSent(0);
@@ -160,7 +160,7 @@ void AgentSession::onReceived(QByteArrayView chunk)
         return;
     switch (m_assembler.feed(chunk)) {
     case FrameAssembler::Status::Incomplete:
-        Q_EMIT receiving();
+        Q_EMIT receiving(chunk.size());
         return;
     case FrameAssembler::Status::Bad: {
         stopReading();

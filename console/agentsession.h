@@ -60,9 +60,9 @@ Q_SIGNALS:
     void sendFailed(int wsaError, const QString &errorText);
     void fileFailed();
     /// A chunk of a streamed file has gone to the socket.
-    void chunkSent();
+    void chunkSent(qint64 bytes);
     /// A chunk of the reply arrived (the frame is not complete yet).
-    void receiving();
+    void receiving(qint64 bytes);
     void replyReceived(const Frame::Message &message);
     /// The reply declares more bytes than the bound (or fewer than a header).
     void replyTooLarge(quint32 declaredLength);

@@ -33,10 +33,8 @@ BatchWorker::BatchWorker(const BatchJob &job, const ConsoleSettings &settings,
     m_tmrStart.setInterval(startDelayMs);
     connect(&m_tmrStart, &QTimer::timeout, this, &BatchWorker::run);
     // The time-out counts from the worker's creation, the wait for the start included.
-    m_tmrTimeout.setSingleShot(true);
-    connect(&m_tmrTimeout, &QTimer::timeout, this, &BatchWorker::onTimeout);
-    if (m_settings.TimeoutMs > 0)
-        m_tmrTimeout.start(m_settings.TimeoutMs);
+    connect(&m_tmrTimeout, &TransferDeadline::expired, this, &BatchWorker::onTimeout);
+    m_tmrTimeout.start(m_settings.TimeoutMs);
 }
 
 BatchWorker::~BatchWorker() = default;
@@ -89,7 +87,7 @@ void BatchWorker::connectAgent()
 {
     setStatus(u"接続中･･･"_s);
     setProgress(10);
-    if (!m_tmrTimeout.isActive() && m_settings.TimeoutMs > 0)
+    if (!m_tmrTimeout.isActive())
         m_tmrTimeout.start(m_settings.TimeoutMs);
     m_session = new AgentSession(MaxReplyBytes, this);
     connect(m_session, &AgentSession::connected, this, &BatchWorker::onConnected);
@@ -186,14 +184,10 @@ void BatchWorker::sendFileRequest()
         onFileFailed();
         return;
     }
-    // A stalled transfer must not hold its slot for ever: the time-out runs while sending and
-    // restarts whenever a chunk has gone.
-    if (m_settings.TimeoutMs > 0)
-        m_tmrTimeout.start(m_settings.TimeoutMs);
-    connect(m_session, &AgentSession::chunkSent, this, [this] {
-        if (m_settings.TimeoutMs > 0)
-            m_tmrTimeout.start(m_settings.TimeoutMs);
-    });
+    // A stalled or trickling transfer must not hold its slot for ever: the time-out runs while
+    // sending, and only a steady rate earns more time.
+    m_tmrTimeout.start(m_settings.TimeoutMs);
+    connect(m_session, &AgentSession::chunkSent, &m_tmrTimeout, &TransferDeadline::addBytes);
     m_session->sendWithFile(std::move(*head), m_job.filePath, info.size());
     setStatus(u"コマンド送信中･･･ ("_s + QString::number(m_job.code) + u')');
 }
@@ -216,8 +210,7 @@ void BatchWorker::onSent()
     setStatus(u"データ受信待ち･･･"_s);
     if (text)
         setProgress(50);
-    if (m_settings.TimeoutMs > 0)
-        m_tmrTimeout.start(m_settings.TimeoutMs);
+    m_tmrTimeout.start(m_settings.TimeoutMs);
 }
 
 void BatchWorker::onSendFailed(const QString &errorText)
@@ -227,17 +220,17 @@ void BatchWorker::onSendFailed(const QString &errorText)
     finish();
 }
 
-void BatchWorker::onReceiving()
+void BatchWorker::onReceiving(qint64 bytes)
 {
-    if (m_settings.TimeoutMs > 0)
-        m_tmrTimeout.start(m_settings.TimeoutMs);
+    // The reply's time-out is not restarted by what arrives: a trickle ends by it all the same.
+    m_tmrTimeout.addBytes(bytes);
     setStatus(u"データ受信中･･･"_s);
     setProgress(60);
 }
 
 void BatchWorker::onReply(const Frame::Message &message)
 {
-    onReceiving();
+    onReceiving(0);
     const int endReply = Protocol::successReply(Frame::EndSession);
     if (!Protocol::answers(message.code, m_job.code) && message.code != endReply) {
         // Not an answer to this request: the worker waits on, until its time-out.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/frame.h"
+#include "net/transferdeadline.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -87,7 +88,7 @@ private:
     void onSent();
     void onSendFailed(const QString &errorText);
     void onFileFailed();
-    void onReceiving();
+    void onReceiving(qint64 bytes);
     void onReply(const Frame::Message &message);
     void onClosedByAgent(int wsaError);
     void onReceiveFailed();
@@ -103,7 +104,7 @@ private:
     ConsoleFrontEnd &m_frontEnd;
     AgentSession *m_session = nullptr;
     QTimer m_tmrStart;
-    QTimer m_tmrTimeout;
+    TransferDeadline m_tmrTimeout;
     State m_state = Idle;
     QString m_lblClient;
     QString m_lblClientResult;
