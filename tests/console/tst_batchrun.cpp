@@ -156,12 +156,19 @@ void tst_BatchRun::runs()
 }
 
 // A reply declared beyond the worker's bound fails at its header, before any of it is held; one
-// just under the bound is taken.
+// just under the bound is taken; one trickled a byte at a time ends by the time-out, though
+// every byte comes well within it.
 void tst_BatchRun::replyBound()
 {
     ScriptedAgent oversized(u"127.0.3.18"_s, m_port);
     ScriptedAgent fitting(u"127.0.3.19"_s, m_port);
-    QVERIFY(oversized.isListening() && fitting.isListening());
+    ScriptedAgent trickling(u"127.0.3.20"_s, m_port);
+    QVERIFY(oversized.isListening() && fitting.isListening() && trickling.isListening());
+    const QByteArray slowReply = rawFrame(141, QByteArray(200, 'x') + "\r\n");
+    ScriptedAgent::Script trickle{{slowReply.left(9)}, false};
+    for (qsizetype i = 9; i < slowReply.size(); ++i)
+        trickle.chunks.append(slowReply.mid(i, 1)); // 200 × 30 ms: twice the time-out
+    trickling.on(140, trickle);
     const QByteArray declaresOneMiB("141;\x00\x00\x10\x00;", 9);
     oversized.on(140, {{declaresOneMiB + QByteArray(1000, 'x')}, false});
     fitting.on(140, {{rawFrame(141, QByteArray(BatchWorker::MaxReplyBytes - 9 - 2, 'x') + "\r\n")}, false});
@@ -172,13 +179,14 @@ void tst_BatchRun::replyBound()
     const ConsoleSettings settings = testSettings(m_port, 3, 2); // the run keeps a reference
     BatchRun batch(settings, names, frontEnd, 0);
     QSignalSpy finished(&batch, &BatchRun::finished);
-    QVERIFY(batch.start({u"127.0.3.18"_s, u"127.0.3.19"_s}, 140, {}));
+    QVERIFY(batch.start({u"127.0.3.18"_s, u"127.0.3.19"_s, u"127.0.3.20"_s}, 140, {}));
     QVERIFY(finished.wait(30000));
     Rows rows;
     for (const BatchResult &row : batch.rows())
         rows.append({row.result, row.status});
     QCOMPARE(rows, (Rows{{u"NG"_s, u"受信データが大きすぎます！"_s},
-                         {u"OK"_s, u"情報収集プログラム実行！"_s}}));
+                         {u"OK"_s, u"情報収集プログラム実行！"_s},
+                         {u"NG"_s, u"タイムアウト！"_s}}));
 }
 
 QTEST_GUILESS_MAIN(tst_BatchRun)

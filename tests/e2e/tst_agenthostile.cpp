@@ -55,6 +55,8 @@ private Q_SLOTS:
     void hostileCases();
     void noTemporaryFileSurvivesARestart();
     void fullOutputPipeStopsNothing();
+    void slowConsoles_data();
+    void slowConsoles();
 };
 
 void TestAgentHostile::hostileCases_data()
@@ -230,6 +232,54 @@ void TestAgentHostile::fullOutputPipeStopsNothing()
     QCOMPARE(exitCode, 0);
     errors += agent.standardError();
     QCOMPARE(errors.count(u"status lines are dropped"_s), 1);
+}
+
+void TestAgentHostile::slowConsoles_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("chunkBytes"); // sent every 100 ms
+    QTest::addColumn<QByteArray>("reply"); // empty: closed by the time-out before the end
+
+    QTest::newRow("a request trickled a byte at a time")
+        << rawFrame(400, QByteArray(300, ' ') + "\r\n") << 1 << QByteArray();
+    // Three times the time-out, at 1 MiB/s: a steady transfer is never cut.
+    QTest::newRow("a large file at a steady rate")
+        << rawFileRequest(500, "big.bin", QByteArray(3 << 20, 'b')) << 100 * 1024
+        << rawFrame(501, {});
+}
+
+void TestAgentHostile::slowConsoles()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, chunkBytes);
+    QFETCH(QByteArray, reply);
+
+    AgentFolder folder(Keys{{u"TimeOut"_s, u"1"_s}});
+    AgentProcess agent(folder);
+    QVERIFY(agent.start());
+    RawConsole console;
+    QVERIFY(console.connectTo(folder.port()));
+    QTcpSocket &socket = console.socket();
+    qsizetype sent = 0;
+    // The pause between chunks is a wait for the agent's answer or close.
+    while (sent < request.size() && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.write(request.mid(sent, chunkBytes));
+        socket.waitForBytesWritten(1000);
+        sent += chunkBytes;
+        if (console.receivesWithin(100))
+            break;
+    }
+    if (reply.isEmpty()) {
+        QVERIFY(console.waitForClose(5000));
+        QVERIFY2(sent < request.size() / 4, qPrintable(QString::number(sent)));
+    } else {
+        QCOMPARE(console.readFrame(30000).value_or("no reply"), reply);
+        QCOMPARE(folder.readFile(u"big.bin"_s).size(), 3 << 20);
+    }
+    socket.close();
+    RawConsole next;
+    QVERIFY(next.connectTo(folder.port()));
+    QVERIFY(next.exchange(rawFrame(400, "\r\n")).value_or("").startsWith("401;"));
 }
 
 QTEST_GUILESS_MAIN(TestAgentHostile)
