@@ -58,6 +58,12 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
     const bool windowed = wantsWindow(argc, argv);
+    // Headless, Qt's own event loop instead of GLib's: GLib writes its wake-up descriptor for
+    // every event posted, a dozen writes per console session; Qt's writes once per pass. The
+    // variable is taken back once the loop exists, so the programs the agent starts never see it.
+    const bool ownLoop = !windowed && !qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (ownLoop)
+        qputenv("QT_NO_GLIB", "1");
     std::unique_ptr<QCoreApplication> application;
     if (windowed) {
         application = std::make_unique<QApplication>(argc, argv);
@@ -66,6 +72,8 @@ int main(int argc, char *argv[])
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
+    if (ownLoop)
+        qunsetenv("QT_NO_GLIB");
     QCoreApplication &app = *application;
     app.setApplicationName(u"TarvoAgent"_s);
     app.setApplicationVersion(VersionInfo::text());
