@@ -30,7 +30,7 @@ bool WakeRun::open(QString &errorText)
         bool ok = false;
         const int number = m_settings.WakePort.trimmed().toInt(&ok);
         if (!ok || number < 1 || number > 0xFFFF) {
-            errorText = u"WakePort is not a port number: "_s + m_settings.WakePort;
+            errorText = u"WakePortは1～65535の数値で指定してください。("_s + m_settings.WakePort + u')';
             return false;
         }
         port = quint16(number);

@@ -94,7 +94,7 @@ bool WakeSender::open(QString &errorText)
 {
     in_addr parsed{};
     if (::inet_pton(AF_INET, m_address.toLatin1().constData(), &parsed) != 1) {
-        errorText = u"WakeAddress is not a dotted IPv4 address: "_s + m_address;
+        errorText = u"WakeAddressはIPv4アドレスで指定してください。("_s + m_address + u')';
         return false;
     }
     m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
