@@ -78,6 +78,8 @@ frmTarvoControl::frmTarvoControl(ConsoleSettings &settings, QString programFolde
     m_func5Results = new ResultList(ResultList::func5Columns(), this);
     m_batch = new BatchRun(m_settings, *m_names, *m_frontEnd, WorkerStartDelayMs, this);
     m_statusPanel->setTextFormat(Qt::PlainText);
+    // A long status text is cut at the window's edge; it never widens (or moves) the window.
+    m_statusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_ui->StatusBar1->addWidget(m_computerPanel);
     m_ui->StatusBar1->addWidget(m_statusPanel, 1);
     m_addressBoxes = {m_ui->txtIPAddress_0, m_ui->txtIPAddress_1, m_ui->txtIPAddress_2,
@@ -159,39 +161,73 @@ void frmTarvoControl::buildToolbar()
     }
 }
 
-// The tallest page (the settings and database page) needs more height than a laptop screen
-// has: the pages scroll instead of pushing the window's bottom off the screen.
+// Only the page on show claims room, so that no page scrolls (or widens the window) for another.
+void frmTarvoControl::letOnlyPageClaimRoom(int current)
+{
+    for (int index = 0; index < m_ui->pageStack->count(); ++index) {
+        const auto policy = index == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        m_ui->pageStack->widget(index)->setSizePolicy(policy, policy);
+    }
+}
+
+// On a screen too small for the window's natural size (1024x768) the pages scroll instead of
+// pushing the window's bottom off the screen.
 void frmTarvoControl::scrollPagesWhenTooTall()
 {
-    m_naturalSize = minimumSizeHint().expandedTo(size());
+    letOnlyPageClaimRoom(m_ui->pageStack->currentIndex());
     auto *layout = m_ui->rightSide->layout();
     const int index = layout->indexOf(m_ui->pageStack);
     layout->removeWidget(m_ui->pageStack);
-    auto *scroll = new QScrollArea(m_ui->rightSide);
-    scroll->setObjectName(u"pageScroll"_s);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(m_ui->pageStack);
-    static_cast<QBoxLayout *>(layout)->insertWidget(index, scroll, 1);
-    // Only the page on show claims room, so a short page never scrolls for a tall one.
-    connect(m_ui->pageStack, &QStackedWidget::currentChanged, this, [this](int current) {
-        for (int index = 0; index < m_ui->pageStack->count(); ++index) {
-            const auto policy = index == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
-            m_ui->pageStack->widget(index)->setSizePolicy(policy, policy);
-        }
-    });
+    m_pageScroll = new QScrollArea(m_ui->rightSide);
+    m_pageScroll->setObjectName(u"pageScroll"_s);
+    m_pageScroll->setFrameShape(QFrame::NoFrame);
+    m_pageScroll->setWidgetResizable(true);
+    m_pageScroll->setWidget(m_ui->pageStack);
+    static_cast<QBoxLayout *>(layout)->insertWidget(index, m_pageScroll, 1);
+    connect(m_ui->pageStack, &QStackedWidget::currentChanged, this,
+            &frmTarvoControl::letOnlyPageClaimRoom);
+}
+
+// The window's natural size: what lies around the pages, with room for the largest page whole,
+// so that no page scrolls on a screen that holds it.
+QSize frmTarvoControl::naturalSize()
+{
+    QSize largestPage;
+    for (int index = 0; index < m_ui->pageStack->count(); ++index)
+        largestPage = largestPage.expandedTo(m_ui->pageStack->widget(index)->minimumSizeHint());
+    // The page area asks for that room just long enough to read the window's size hint; the
+    // window's minimum stays small, so that a small screen scrolls the pages instead.
+    m_pageScroll->setMinimumSize(largestPage);
+    relayoutUpTo(m_pageScroll);
+    const QSize natural = sizeHint().expandedTo(minimumSizeHint()).expandedTo(size());
+    m_pageScroll->setMinimumSize(0, 0);
+    relayoutUpTo(m_pageScroll);
+    return natural;
+}
+
+// Not shown yet, widgets pass no change of size up on their own: each level is told.
+void frmTarvoControl::relayoutUpTo(QWidget *changed)
+{
+    for (QWidget *level = changed; level; level = level->parentWidget()) {
+        level->updateGeometry();
+        if (level->layout())
+            level->layout()->invalidate();
+    }
+    layout()->activate();
 }
 
 // The window at its natural size where the screen allows, centred on the screen once its
-// pages have given it its size.
+// pages have given it its size. The size set is that of the inside: the window manager's frame
+// (title bar and borders) must fit too, or the title bar lands above the screen.
 void frmTarvoControl::fitToScreen()
 {
     const QScreen *screen = QApplication::primaryScreen();
     if (!screen)
         return;
+    constexpr QSize FrameAllowance(16, 48);
     const QRect available = screen->availableGeometry();
-    resize(m_naturalSize.boundedTo(available.size()));
-    move(available.center() - rect().center());
+    resize(naturalSize().boundedTo(available.size() - FrameAllowance));
+    move(available.center() - rect().center() + QPoint(0, FrameAllowance.height() / 4));
 }
 
 void frmTarvoControl::addPages()

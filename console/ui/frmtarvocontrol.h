@@ -24,6 +24,7 @@ class PageDialogs;
 class QAction;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class ResultList;
 class WindowFrontEnd;
 struct ConsoleSettings;
@@ -69,7 +70,10 @@ private:
     void load();
     void buildToolbar();
     void addPages();
+    void letOnlyPageClaimRoom(int current);
     void scrollPagesWhenTooTall();
+    QSize naturalSize();
+    void relayoutUpTo(QWidget *changed);
     void fitToScreen();
     void buildTree();
     void connectButtonsAndMenus();
@@ -115,5 +119,5 @@ private:
     Func6Page *m_func6 = nullptr;
     Func7Page *m_func7 = nullptr;
     bool m_loaded = false;
-    QSize m_naturalSize;
+    QScrollArea *m_pageScroll = nullptr;
 };

@@ -11,8 +11,8 @@ class Func6AgentSettings;
 class Func6Definitions;
 class Func6Fields;
 
-/// Page 6 "システム環境管理" (frameFunc6): the agent settings file, the definition file and the
-/// database fields side by side. The main window places it into its page frame.
+/// Page 6 "システム環境管理" (frameFunc6): the agent settings file beside the definition file
+/// and the database fields, one tab each. The main window places it into its page frame.
 class Func6Page : public QWidget
 {
     Q_OBJECT

@@ -165,10 +165,7 @@ int runFleetShots(int argc, char **argv)
     }
     save(window, u"frmTarvoControl-5"_s);
     window.showPage(6);
-    // The settings and database page is the tallest: shown whole, as on a screen that fits it.
-    window.resize(1100, 905);
     save(window, u"frmTarvoControl-6"_s);
-    window.resize(1100, 720);
     window.showPage(7);
     save(window, u"frmTarvoControl-7"_s);
     window.showPage(1);
