@@ -290,6 +290,16 @@ void BatchWorker::closeSockets()
     Q_EMIT socketStatus(u"ソケットのクローズが完了しました！"_s);
 }
 
+void BatchWorker::cancel()
+{
+    if (m_finished)
+        return;
+    setStatus(u"中止しました！"_s);
+    m_state = Failed;
+    closeSockets();
+    finish();
+}
+
 void BatchWorker::finish()
 {
     if (m_finished)

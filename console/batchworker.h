@@ -48,6 +48,8 @@ public:
 
     /// Arms the start timer (StartBatch enables tmrStart).
     void start();
+    /// Ends the worker now, before its outcome: its row is NG "中止しました！".
+    void cancel();
 
     const BatchJob &job() const { return m_job; }
     State state() const { return m_state; }

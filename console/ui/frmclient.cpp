@@ -4,7 +4,7 @@
 #include "ui_frmclient.h"
 
 frmClient::frmClient(BatchWorker &worker, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_ui(new Ui::frmClient)
+    : QWidget(parent, Qt::Window), m_ui(new Ui::frmClient), m_worker(&worker)
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -37,6 +37,13 @@ frmClient::frmClient(BatchWorker &worker, QWidget *parent)
 frmClient::~frmClient()
 {
     delete m_ui;
+}
+
+void frmClient::closeEvent(QCloseEvent *event)
+{
+    if (m_worker)
+        m_worker->cancel();
+    QWidget::closeEvent(event);
 }
 
 QString frmClient::statusText() const

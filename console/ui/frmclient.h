@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class BatchWorker;
@@ -9,7 +10,8 @@ class frmClient;
 }
 
 /// The small window of one batch worker: its target in the caption, the slot, the status text,
-/// the result, the progress and the socket messages. It closes itself when its worker ends.
+/// the result, the progress and the socket messages. It closes itself when its worker ends;
+/// closed by the user first, it ends its worker, which then reports no outcome of its own.
 class frmClient : public QWidget
 {
     Q_OBJECT
@@ -20,6 +22,10 @@ public:
     QString statusText() const;
     int progress() const;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     Ui::frmClient *m_ui;
+    QPointer<BatchWorker> m_worker;
 };

@@ -45,6 +45,7 @@
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <QScreen>
+#include <QTimer>
 #include <QScrollArea>
 #include <QStackedWidget>
 
@@ -380,8 +381,9 @@ void frmTarvoControl::onAddressEdited(int box)
 bool frmTarvoControl::onAddressKey(int box, QKeyEvent *event)
 {
     const QString typed = event->text();
-    if (typed.size() != 1 || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
-        return false; // arrows, Tab and other keys without a character work as usual
+    if (typed.size() != 1 || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab
+        || event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy))
+        return false; // arrows, Tab, select-all, copy and keys without a character as usual
     switch (IpAddressBoxes::keyAction(box, typed.front())) {
     case IpAddressBoxes::KeyAction::Accept:
         return false;
@@ -403,18 +405,56 @@ bool frmTarvoControl::eventFilter(QObject *watched, QEvent *event)
         // The source that takes the focus is the active one: the other is shown inactive.
         const bool tree = watched == m_ui->tvwNetwork;
         if (tree || box >= 0) {
+            // Greyed clearly, text and ground, so that the target in use is plain to see.
             QPalette inactive = m_ui->tvwNetwork->palette();
-            inactive.setColor(QPalette::Base, inactive.color(QPalette::Button));
+            inactive.setColor(QPalette::Base, inactive.color(QPalette::Window).darker(112));
+            inactive.setColor(QPalette::Text, inactive.color(QPalette::Disabled, QPalette::Text));
             m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
             for (QLineEdit *edit : m_addressBoxes)
                 edit->setPalette(tree ? inactive : QPalette());
-            if (tree)
+            if (tree) {
                 onNodeClicked();
-            else
+            } else {
                 onAddressEdited(box);
+                // A click selects the box's number, as Tab does, so that typing replaces it.
+                QTimer::singleShot(0, m_addressBoxes.at(box), &QLineEdit::selectAll);
+            }
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Worker windows stand beside the main window (right, left, or below it) where the screen has
+// room, else over the tree along the screen's left edge, one step further per slot: never over
+// the result list they report to.
+void frmTarvoControl::placeWorkerWindow(QWidget *window, int slot)
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    constexpr int Gap = 8;
+    constexpr int Step = 32;
+    const QRect available = screen->availableGeometry();
+    const QSize size = window->sizeHint() + QSize(Gap, 3 * Gap); // with room for the frame
+    const QRect main = frameGeometry();
+    const int step = (qMax(1, slot) - 1) * Step;
+    const QList<QPoint> corners{{main.right() + Gap, available.top() + Gap},
+                                {main.left() - Gap - size.width(), available.top() + Gap},
+                                {available.left() + Gap, main.bottom() + Gap}};
+    for (const QPoint &corner : corners) {
+        // Placed down the side (or along the bottom), wrapping round when the room is used up.
+        const bool below = corner.y() > available.top() + Gap;
+        const int room = below ? available.right() - corner.x() - size.width()
+                               : available.bottom() - corner.y() - size.height();
+        if (!available.contains(QRect(corner, size)) || room < 0)
+            continue;
+        const int offset = room > 0 ? step % (room + 1) : 0;
+        window->move(below ? corner + QPoint(offset, 0) : corner + QPoint(0, offset));
+        return;
+    }
+    // Over the tree at the left, which a running batch does not use.
+    const int rows = qMax(1, (available.height() - size.height()) / Step);
+    window->move(available.left() + Gap, available.top() + Gap + (step / Step % rows) * Step);
 }
 
 void frmTarvoControl::startBatch(ResultList &list, int code, const QString &filePath)
@@ -432,6 +472,7 @@ void frmTarvoControl::startBatch(ResultList &list, int code, const QString &file
     disconnect(m_batch, nullptr, this, nullptr);
     connect(m_batch, &BatchRun::workerStarted, this, [this](BatchWorker *worker) {
         auto *window = new frmClient(*worker, this);
+        placeWorkerWindow(window, worker->job().slot);
         window->show();
     });
     connect(m_batch, &BatchRun::rowFinished, this, [this](int row) {

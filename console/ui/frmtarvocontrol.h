@@ -46,6 +46,9 @@ public:
     /// Shows page 1 to 7, as the toolbar button does.
     void showPage(int page);
     int currentPage() const;
+    /// The size at which every page shows whole: the window opens at it where the screen
+    /// allows.
+    QSize naturalSize();
     /// False when the socket layer could not start (the window then closes itself).
     bool loaded() const { return m_loaded; }
 
@@ -72,8 +75,8 @@ private:
     void addPages();
     void letOnlyPageClaimRoom(int current);
     void scrollPagesWhenTooTall();
-    QSize naturalSize();
     void relayoutUpTo(QWidget *changed);
+    void placeWorkerWindow(QWidget *window, int slot);
     void fitToScreen();
     void buildTree();
     void connectButtonsAndMenus();

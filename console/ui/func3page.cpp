@@ -80,6 +80,10 @@ void Func3Page::showFileList(const QString &body)
         m_files->appendRow(row);
     }
     m_ui->cmdFunc3_1->setEnabled(true);
+    // A long file name widens its column rather than being cut; a short list keeps the width.
+    const int nameWidth = m_ui->lvwFile->columnWidth(0);
+    m_ui->lvwFile->resizeColumnToContents(0);
+    m_ui->lvwFile->setColumnWidth(0, qMax(nameWidth, m_ui->lvwFile->columnWidth(0)));
     if (m_files->rowCount() > 0) {
         const QModelIndex first = m_files->index(0, 0);
         m_ui->lvwFile->setCurrentIndex(first);

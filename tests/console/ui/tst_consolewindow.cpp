@@ -27,6 +27,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -210,6 +212,16 @@ void TestConsoleWindow::addressBoxes()
     QCOMPARE(find<QLineEdit>(u"txtIPAddress_3"_s)->text(), u"1"_s);
     QCOMPARE(m_window->targets().targetHost(), u"255.0.0.1"_s);
     QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
+    // A click selects the number, so that typing replaces it; Ctrl+A selects it too.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::mouseClick(box0, Qt::LeftButton, {}, box0->rect().center());
+    QTRY_COMPARE(box0->selectedText(), u"255"_s);
+    QTest::keyClicks(box0, u"3"_s);
+    QCOMPARE(box0->text(), u"3"_s);
+    QTest::keyClick(box1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box1, u"7"_s);
+    QCOMPARE(m_window->targets().targetHost(), u"3.7.0.1"_s);
 }
 
 void TestConsoleWindow::pageSwitch_data()
@@ -242,6 +254,14 @@ void TestConsoleWindow::pageSwitch()
     QCOMPARE(find<QWidget>(u"frameFunc%1"_s.arg(page))->isVisible(), true);
     if (page >= 6)
         QVERIFY(find<QLabel>(u"lblFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
+    // At its natural size, which leaves a 1280x900 screen room for the frame, no page scrolls.
+    const QSize natural = m_window->naturalSize();
+    QVERIFY2(natural.width() <= 1264 && natural.height() <= 852,
+             qPrintable(u"%1x%2"_s.arg(natural.width()).arg(natural.height())));
+    m_window->resize(natural);
+    auto *scroll = find<QScrollArea>(u"pageScroll"_s);
+    QTRY_VERIFY(!scroll->horizontalScrollBar()->isVisible());
+    QVERIFY(!scroll->verticalScrollBar()->isVisible());
 }
 
 void TestConsoleWindow::ticksAndListsAgree()
@@ -348,6 +368,16 @@ void TestConsoleWindow::batchWithTwoSlots()
     Q_EMIT m_window->findChild<Func2Page *>()->batchRequested(130);
     QCOMPARE(box, u"一括処理の実行中です。終了してから実行してください。"_s);
     QCOMPARE(m_window->batch().code(), 140);
+    QVERIFY(m_window->batch().isRunning());
+    // Closing a worker's window ends that worker: its row says so, the run goes on.
+    frmClient *worker = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        worker = worker ? worker : qobject_cast<frmClient *>(widget);
+    QVERIFY(worker);
+    const QString host = worker->windowTitle().section(u" - "_s, -1);
+    worker->close();
+    const QStringList cancelled{host, u"NG"_s, u"中止しました！"_s};
+    QTRY_VERIFY(rows.rows().contains(cancelled));
     QVERIFY(m_window->batch().isRunning());
     // Closing while the run goes on asks first; "no" (the default) keeps it running.
     QString question;
