@@ -5,15 +5,24 @@ using namespace Qt::StringLiterals;
 DatabaseOutcome QueryPage::connect(const SqlSettings &settings)
 {
     QStringList columns;
-    const DatabaseOutcome outcome = FieldCheck::listColumns(settings, &columns, true);
-    if (!outcome.ok)
-        return outcome;
+    const DatabaseOutcome outcome = readColumns(settings, &columns);
+    if (outcome.ok)
+        takeColumns(columns);
+    return outcome;
+}
+
+DatabaseOutcome QueryPage::readColumns(const SqlSettings &settings, QStringList *columns)
+{
+    return FieldCheck::listColumns(settings, columns, true);
+}
+
+void QueryPage::takeColumns(const QStringList &columns)
+{
     m_fields = columns;
     m_checked = QList<bool>(columns.size(), false);
     m_buttons.connect = false;
     m_buttons.checkAll = true;
     m_buttons.clearAll = true;
-    return outcome;
 }
 
 void QueryPage::setChecked(int index, bool checked)

@@ -18,6 +18,10 @@ class QueryPage
 public:
     /// Fills the list with every column of the table (hidden ones too), unchecked.
     DatabaseOutcome connect(const SqlSettings &settings);
+    /// The two halves of connect(): the columns read (on any thread, with a connection of its
+    /// own), then taken into the list (on the page's thread).
+    static DatabaseOutcome readColumns(const SqlSettings &settings, QStringList *columns);
+    void takeColumns(const QStringList &columns);
 
     const QStringList &fields() const { return m_fields; }
     bool isChecked(int index) const { return m_checked.value(index); }

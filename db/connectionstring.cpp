@@ -165,9 +165,21 @@ void fillMariaDb(const QList<Pair> &pairs, ConnectionTarget *target)
     target->databaseName = lookup(pairs, {u"database", u"initial catalog"});
     target->userName = lookup(pairs, {u"user id", u"uid", u"user"});
     target->password = lookup(pairs, {u"password", u"pwd"});
+    // "Connect Timeout" as in ADO: the seconds a server may take to greet us (15 by default).
+    int connectTimeout = 15;
+    if (const QString timeout = lookup(pairs, {u"connect timeout", u"connection timeout"});
+        !timeout.isEmpty()) {
+        bool ok = false;
+        connectTimeout = timeout.toInt(&ok);
+        if (!ok || connectTimeout < 1 || connectTimeout > 3600) {
+            target->driver.clear();
+            target->error = u"接続タイムアウト「"_s + timeout + u"」が正しくありません（1～3600秒）。"_s;
+            return;
+        }
+    }
     // Found rows, not changed rows: an UPDATE that rewrites equal values still matched its row.
-    target->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=60;"
-                           u"MYSQL_OPT_WRITE_TIMEOUT=60;CLIENT_FOUND_ROWS"_s;
+    target->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT="_s + QString::number(connectTimeout)
+                           + u";MYSQL_OPT_READ_TIMEOUT=60;MYSQL_OPT_WRITE_TIMEOUT=60;CLIENT_FOUND_ROWS"_s;
 }
 
 } // namespace

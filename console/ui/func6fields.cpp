@@ -1,5 +1,6 @@
 #include "console/ui/func6fields.h"
 
+#include "console/background.h"
 #include "console/definitionlist.h"
 #include "console/ui/pagedialogs.h"
 #include "ui_func6fields.h"
@@ -39,32 +40,60 @@ void Func6Fields::showTable(const QString &table)
 
 void Func6Fields::connectDatabase()
 {
-    if (!listColumns())
-        return;
-    ui->txtFunc6Field->clear();
-    ui->txtFunc6Field->setEnabled(true);
-    ui->cmdFunc6Field_0->setEnabled(false); // later edits refresh the list themselves
-    ui->cmdFunc6FieldEdit_0->setEnabled(true);
-    ui->cmdFunc6FieldEdit_1->setEnabled(false);
-    ui->cmdFunc6FieldEdit_2->setEnabled(false);
+    listColumns([this] {
+        ui->txtFunc6Field->clear();
+        ui->txtFunc6Field->setEnabled(true);
+        ui->cmdFunc6Field_0->setEnabled(false); // later edits refresh the list themselves
+        ui->cmdFunc6FieldEdit_0->setEnabled(true);
+        ui->cmdFunc6FieldEdit_1->setEnabled(false);
+        ui->cmdFunc6FieldEdit_2->setEnabled(false);
+    });
 }
 
-bool Func6Fields::listColumns()
+// Every database operation runs off the window's thread (a server that does not answer holds
+// it up to its time-out); meanwhile the page's buttons rest and the busy pointer shows.
+void Func6Fields::runDatabaseStep(const QString &waiting, std::function<DatabaseOutcome()> work,
+                                  std::function<void(const DatabaseOutcome &)> done)
 {
-    QStringList columns;
-    DatabaseOutcome outcome;
-    {
-        BusyPointer busy(m_dialogs);
-        outcome = FieldCheck::listColumns(m_settings(), &columns);
+    const QList<QWidget *> buttons{ui->cmdFunc6Field_0, ui->cmdFunc6FieldEdit_0,
+                                   ui->cmdFunc6FieldEdit_1, ui->cmdFunc6FieldEdit_2,
+                                   ui->cmdFunc6};
+    QList<QWidget *> resting;
+    for (QWidget *button : buttons) {
+        if (button->isEnabled()) {
+            resting.append(button);
+            button->setEnabled(false);
+        }
     }
-    if (!outcome.ok) {
-        showErrors(outcome);
-        return false;
-    }
-    ui->lvwFunc6Field->clear();
-    for (const QString &name : std::as_const(columns))
-        ui->lvwFunc6Field->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
-    return true;
+    m_dialogs.setBusy(true);
+    m_dialogs.showStatus(waiting);
+    RunInBackground<DatabaseOutcome>(this, std::move(work),
+                                     [this, resting, done = std::move(done)](DatabaseOutcome outcome) {
+        m_dialogs.setBusy(false);
+        m_dialogs.showStatus({});
+        for (QWidget *button : resting)
+            button->setEnabled(true);
+        done(outcome);
+    });
+}
+
+void Func6Fields::listColumns(std::function<void()> then)
+{
+    auto columns = std::make_shared<QStringList>();
+    const SqlSettings settings = m_settings();
+    runDatabaseStep(u"データベースに接続しています･･･"_s,
+                    [settings, columns] { return FieldCheck::listColumns(settings, columns.get()); },
+                    [this, columns, then = std::move(then)](const DatabaseOutcome &outcome) {
+        if (!outcome.ok) {
+            showErrors(outcome);
+            return;
+        }
+        ui->lvwFunc6Field->clear();
+        for (const QString &name : std::as_const(*columns))
+            ui->lvwFunc6Field->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
+        if (then)
+            then();
+    });
 }
 
 void Func6Fields::rowClicked()
@@ -83,24 +112,26 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
         && !m_dialogs.confirm(u"項目「%1」を削除すると、すべてのPCのこの項目の値が失われます。削除しますか？"_s
                                   .arg(selected->text(0))))
         return;
-    std::optional<PageRefusal> refusal;
-    DatabaseOutcome outcome;
-    {
-        BusyPointer busy(m_dialogs);
-        outcome = FieldCheck::edit(m_settings(), edit, ui->txtFunc6Field->text(),
-                                   selected ? selected->text(0) : QString(), &refusal);
-    }
-    if (refusal) {
-        m_dialogs.message(refusal->message);
-        focusControl(this, refusal->control);
-        return;
-    }
-    if (!outcome.ok) {
-        showErrors(outcome);
-        return;
-    }
-    if (listColumns())
-        ui->txtFunc6Field->clear();
+    auto refusal = std::make_shared<std::optional<PageRefusal>>();
+    const SqlSettings settings = m_settings();
+    const QString typed = ui->txtFunc6Field->text();
+    const QString old = selected ? selected->text(0) : QString();
+    runDatabaseStep(u"データベースを更新しています･･･"_s,
+                    [settings, edit, typed, old, refusal] {
+                        return FieldCheck::edit(settings, edit, typed, old, refusal.get());
+                    },
+                    [this, refusal](const DatabaseOutcome &outcome) {
+        if (*refusal) {
+            m_dialogs.message((*refusal)->message);
+            focusControl(this, (*refusal)->control);
+            return;
+        }
+        if (!outcome.ok) {
+            showErrors(outcome);
+            return;
+        }
+        listColumns([this] { ui->txtFunc6Field->clear(); });
+    });
 }
 
 void Func6Fields::checkConsistency()

@@ -36,7 +36,10 @@ protected:
 
 private:
     void connectDatabase();
-    bool listColumns();
+    void runDatabaseStep(const QString &waiting, std::function<DatabaseOutcome()> work,
+                         std::function<void(const DatabaseOutcome &)> done);
+    /// Reads the table's columns into the list, then runs `then`.
+    void listColumns(std::function<void()> then = {});
     void rowClicked();
     void runEdit(FieldCheck::Edit edit);
     void checkConsistency();

@@ -1,5 +1,6 @@
 #include "console/ui/func7page.h"
 
+#include "console/background.h"
 #include "console/ui/frmdatabase.h"
 #include "console/ui/pagedialogs.h"
 #include "ui_func7page.h"
@@ -35,15 +36,37 @@ QString Func7Page::queryText() const
 
 void Func7Page::connectDatabase()
 {
-    DatabaseOutcome outcome;
+    // A server that does not answer holds the connect up to its time-out: the window goes on
+    // meanwhile, with the busy pointer and a waiting text, and the button cannot be pressed twice.
+    ui->cmdFunc7_0->setEnabled(false);
+    m_dialogs.setBusy(true);
+    m_dialogs.showStatus(u"データベースに接続しています･･･"_s);
+    struct Read
     {
-        BusyPointer busy(m_dialogs);
-        outcome = m_page.connect(m_settings());
-    }
+        DatabaseOutcome outcome;
+        QStringList columns;
+    };
+    const SqlSettings settings = m_settings();
+    RunInBackground<Read>(this, [settings] {
+        Read read;
+        read.outcome = QueryPage::readColumns(settings, &read.columns);
+        return read;
+    }, [this](Read read) {
+        m_dialogs.setBusy(false);
+        m_dialogs.showStatus({});
+        showColumns(read.outcome, read.columns);
+    });
+}
+
+void Func7Page::showColumns(const DatabaseOutcome &outcome, const QStringList &columns)
+{
     for (const QString &error : std::as_const(outcome.errors))
         m_dialogs.message(error);
-    if (!outcome.ok)
+    if (!outcome.ok) {
+        showButtons();
         return;
+    }
+    m_page.takeColumns(columns);
     const QSignalBlocker quiet(ui->lvwFunc7Field);
     ui->lvwFunc7Field->clear();
     for (const QString &name : m_page.fields()) {

@@ -29,6 +29,7 @@ public:
 
 private:
     void connectDatabase();
+    void showColumns(const DatabaseOutcome &outcome, const QStringList &columns);
     void itemChanged(QListWidgetItem *item);
     void setAll(bool checked);
     void showResult();

@@ -31,6 +31,11 @@ QString PageDialogs::saveFile(const QString &caption, const QString &filter)
     return m_frontEnd.chooseFile(caption, m_folder, filter, true);
 }
 
+void PageDialogs::showStatus(const QString &text)
+{
+    m_frontEnd.showStatus(text);
+}
+
 void PageDialogs::setBusy(bool busy)
 {
     m_frontEnd.setBusy(busy);

@@ -22,6 +22,8 @@ public:
     QString openFile(const QString &title, const QString &filter);
     QString saveFile(const QString &title, const QString &filter);
     void setBusy(bool busy);
+    /// A line in the status bar: what a long operation is waiting for, or its end ("").
+    void showStatus(const QString &text);
     /// A question before an action that loses data; true when the user says yes (the default
     /// button is no).
     bool confirm(const QString &text);

@@ -128,6 +128,8 @@ void tst_Database::unusableStrings_data()
                                          << u"SQLiteのデータベースファイル（Data Source）が指定されていません。"_s;
     QTest::newRow("bad port") << u"Provider=MariaDB;Server=h;Port=x1"_s
                               << u"ポート番号「x1」が正しくありません。"_s;
+    QTest::newRow("bad connect timeout") << u"Provider=MariaDB;Server=h;Connect Timeout=0"_s
+                                         << u"接続タイムアウト「0」が正しくありません（1～3600秒）。"_s;
 }
 
 void tst_Database::unusableStrings()
