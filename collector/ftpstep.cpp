@@ -34,6 +34,9 @@ struct FtpSettings
     bool passive = true;
     int type = 0;
     QByteArray directory;
+    bool tls = false;     // FtpTls=1: AUTH TLS, required for control and data
+    QByteArray caFile;    // FtpCaFile: the site's own CA; empty: the system's store
+    QString tlsError;     // an FtpTls value that is neither 0 nor 1
 };
 
 // The port is read the way the settings dialog writes it: leading digits count, anything else
@@ -62,7 +65,33 @@ std::optional<FtpSettings> readSettings(const RunContext &run)
     s.proxy = CodePage::toAnsi(run.setting("FtpProxy"));
     s.passive = run.setting("FtpPassive") != u"0";
     s.directory = CodePage::toAnsi(run.setting("FtpDirectory"));
+    const QString tls = run.setting("FtpTls").trimmed();
+    s.tls = tls == u"1";
+    // A value meant as "yes" must never send in the clear: anything but 0 or 1 stops the step.
+    if (!tls.isEmpty() && tls != u"0" && !s.tls)
+        s.tlsError = u"FtpTlsは0か1で指定してください。("_s + tls + u')';
+    const QString caFile = run.setting("FtpCaFile").trimmed();
+    if (!caFile.isEmpty())
+        s.caFile = QFile::encodeName(QDir(run.folder).absoluteFilePath(caFile));
     return s;
+}
+
+// The failures of the encryption itself, as against those of the login or the network.
+bool isTlsFailure(CURLcode code)
+{
+    switch (code) {
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CRL_BADFILE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // An ASCII transfer goes out in network form (CR LF). libcurl adds a CR before every LF
@@ -109,6 +138,17 @@ public:
             // PORT rather than EPRT: what older servers and firewalls expect of an active client.
             curl_easy_setopt(m_curl, CURLOPT_FTPPORT, "-");
             curl_easy_setopt(m_curl, CURLOPT_FTP_USE_EPRT, 0L);
+        }
+        curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorText);
+        if (m_settings.tls) {
+            // Explicit FTPS: AUTH TLS before USER, and PROT P for every transfer; the server's
+            // certificate and host name are always checked.
+            curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+            curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+            curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+            curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+            if (!m_settings.caFile.isEmpty())
+                curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_settings.caFile.constData());
         }
         return true;
     }
@@ -178,6 +218,9 @@ public:
 
     /// The server's last reply line of the failing call ("" when none came).
     QString lastResponse() const { return CodePage::fromAnsi(m_lastReply); }
+    /// Whether the last call failed for the encryption, and libcurl's words on it.
+    bool failedForTls() const { return isTlsFailure(m_lastCode); }
+    QString errorText() const { return QString::fromUtf8(m_errorText); }
 
 private:
     QByteArray url(const QByteArray &path) const
@@ -192,8 +235,10 @@ private:
     {
         m_lastReply.clear();
         m_pending.clear();
+        m_errorText[0] = '\0';
         curl_easy_setopt(m_curl, CURLOPT_URL, target.constData());
-        return curl_easy_perform(m_curl) == CURLE_OK;
+        m_lastCode = curl_easy_perform(m_curl);
+        return m_lastCode == CURLE_OK;
     }
 
     static int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *self)
@@ -229,6 +274,8 @@ private:
     QByteArray m_pending;
     QByteArray m_upload;
     qsizetype m_uploadPos = 0;
+    CURLcode m_lastCode = CURLE_OK;
+    char m_errorText[CURL_ERROR_SIZE] = {};
 };
 
 void logTransfer(RunLog &log, const FtpSettings &settings, FtpSession &session,
@@ -264,11 +311,21 @@ void UploadFtp(RunContext &run)
         log.WriteRunLog(u"WinInetの初期処理に失敗しました。(InternetOpen)"_s + session.lastResponse());
     }
 
+    if (!settings->tlsError.isEmpty()) {
+        log.WriteRunLog(u"暗号化通信（TLS）の設定が正しくないため送信しません。"_s
+                        + settings->tlsError);
+        session.close();
+    }
     if (session.hasHandle() && !session.isConnected()) {
         if (session.connect()) {
             log.WriteRunLog(u"FTPサーバに接続しました。(InternetConnect)"_s);
+            if (settings->tls)
+                log.WriteRunLog(u"暗号化通信（TLS）を開始しました。(AUTH TLS)"_s);
         } else {
             const QString response = session.lastResponse();
+            if (session.failedForTls())
+                log.WriteRunLog(u"暗号化通信（TLS）を開始できませんでした。(AUTH TLS)"_s
+                                + session.errorText());
             session.close();
             log.WriteRunLog(u"FTPサーバの接続に失敗しました。(InternetConnect)"_s + response);
         }

@@ -22,14 +22,16 @@ public:
     /// "" when the shared server runs; otherwise the reason, for QSKIP.
     static QString unavailable() { return TestServers::unavailable(QStringLiteral("ftp")); }
 
-    bool start()
+    /// With a certificate and its key the server speaks explicit FTPS and requires it.
+    bool start(const QString &certificate = {}, const QString &key = {})
     {
         if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("home/inbox")))
             return false;
         QString error;
-        m_port = m_control.open(QStringLiteral("ftp"),
-                                {home(), User, Password, m_dir.filePath(QStringLiteral("commands.log"))},
-                                &error);
+        QStringList fields{home(), User, Password, m_dir.filePath(QStringLiteral("commands.log"))};
+        if (!certificate.isEmpty())
+            fields << certificate << key;
+        m_port = m_control.open(QStringLiteral("ftp"), fields, &error);
         if (m_port == 0)
             qWarning("%s", qPrintable(error));
         return m_port > 0;

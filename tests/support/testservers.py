@@ -14,7 +14,8 @@ reason, so that the tests skip with it.
 smtp and ftp listen on a control port of 127.0.0.1. A test connects there and sends one line per
 server of its own, the fields separated by TAB:
     smtp MODE SPOOL                    aiosmtpd keeping every message in SPOOL; MODE accept|reject
-    ftp HOME USER PASSWORD COMMANDLOG  pyftpdlib serving HOME, logging every command
+    ftp HOME USER PASSWORD COMMANDLOG [CERT KEY]  pyftpdlib serving HOME, logging every command
+                                       (with CERT and KEY: explicit FTPS, TLS required)
 and gets "port N" (or "error TEXT") back. What a connection opened closes when it ends, so tests
 never see each other's mail or files.
 
@@ -116,9 +117,9 @@ def serve_ftp(statedir, ready):
             fields = parse_line(b''.join(self.pending).decode())
             self.pending = []
             try:
-                if fields[0] != 'ftp' or len(fields) != 5:
-                    raise ValueError('expected: ftp HOME USER PASSWORD COMMANDLOG')
-                server = tarvoftpd.make_server(*fields[1:], ioloop)
+                if fields[0] != 'ftp' or len(fields) not in (5, 7):
+                    raise ValueError('expected: ftp HOME USER PASSWORD COMMANDLOG [CERT KEY]')
+                server = tarvoftpd.make_server(*fields[1:5], ioloop, *fields[5:])
                 self.servers.append(server)
                 reply = 'port %d' % server.socket.getsockname()[1]
             except Exception as error:  # the test shows the reason
