@@ -1,6 +1,7 @@
 #include "db/connectionstring.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QList>
 
 using namespace Qt::StringLiterals;
@@ -140,7 +141,34 @@ void fillSqlite(const QList<Pair> &pairs, const QString &baseFolder, ConnectionT
     target->connectOptions = u"QSQLITE_BUSY_TIMEOUT=5000"_s;
 }
 
-void fillMariaDb(const QList<Pair> &pairs, ConnectionTarget *target)
+// Encrypt=yes asks the driver for TLS, the server's certificate checked against the system's
+// CAs; SslCa names the site's own CA instead (a path relative to the base folder), and implies
+// Encrypt. They go into the driver's
+// options, which ";" separates.
+bool addMariaDbTls(const QList<Pair> &pairs, const QString &baseFolder, ConnectionTarget *target)
+{
+    const QString encrypt = lookup(pairs, {u"encrypt"}).trimmed().toLower();
+    bool on = encrypt == u"yes" || encrypt == u"true" || encrypt == u"1";
+    if (!on && !encrypt.isEmpty() && encrypt != u"no" && encrypt != u"false" && encrypt != u"0") {
+        target->error = u"Encrypt は yes か no で指定してください。("_s + encrypt + u')';
+        return false;
+    }
+    if (const QString ca = lookup(pairs, {u"sslca", u"ssl ca"}).trimmed(); !ca.isEmpty()) {
+        const QString path = QDir(baseFolder).absoluteFilePath(ca);
+        if (path.contains(u';') || !QFileInfo(path).isReadable()) {
+            target->error = u"SslCa のファイル「"_s + ca + u"」を読めません。"_s;
+            return false;
+        }
+        target->connectOptions += u";SSL_CA="_s + path;
+        return true;
+    }
+    // Without a CA of the site's own, the server's certificate must chain to the system's.
+    if (on)
+        target->connectOptions += u";SSL_CAPATH=/etc/ssl/certs"_s;
+    return true;
+}
+
+void fillMariaDb(const QList<Pair> &pairs, const QString &baseFolder, ConnectionTarget *target)
 {
     target->driver = u"QMYSQL"_s;
     QString host = lookup(pairs, {u"server", u"data source", u"host", u"address"});
@@ -180,6 +208,8 @@ void fillMariaDb(const QList<Pair> &pairs, ConnectionTarget *target)
     // Found rows, not changed rows: an UPDATE that rewrites equal values still matched its row.
     target->connectOptions = u"MYSQL_OPT_CONNECT_TIMEOUT="_s + QString::number(connectTimeout)
                            + u";MYSQL_OPT_READ_TIMEOUT=60;MYSQL_OPT_WRITE_TIMEOUT=60;CLIENT_FOUND_ROWS"_s;
+    if (!addMariaDbTls(pairs, baseFolder, target))
+        target->driver.clear();
 }
 
 } // namespace
@@ -207,7 +237,7 @@ ConnectionTarget parseConnectionString(const QString &text, const QString &baseF
         fillSqlite(pairs, baseFolder, &target);
     } else if (provider.compare(u"MariaDB"_s, Qt::CaseInsensitive) == 0
                || provider.compare(u"MySQL"_s, Qt::CaseInsensitive) == 0) {
-        fillMariaDb(pairs, &target);
+        fillMariaDb(pairs, baseFolder, &target);
     } else if (provider.isEmpty()) {
         target.error = u"接続文字列にプロバイダ（Provider=、Driver= または DSN=）が指定されていません。"_s;
     } else {

@@ -3,6 +3,7 @@
 
 #include "collector/runcontext.h"
 #include "collector/sqlstep.h"
+#include "db/database.h"
 #include "common/codepage.h"
 
 #include <QSqlDatabase>
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void connectionCannotBeOpened();
     void missingRowIsNoSuccess_data();
     void missingRowIsNoSuccess();
+    void encryptedConnection_data();
+    void encryptedConnection();
 
 private:
     void addBackends();
@@ -377,6 +380,42 @@ void TestSqlStep::missingRowIsNoSuccess()
     QCOMPARE(lines.at(4), Finished);
     QVERIFY(!lines.contains(Updated));
     QCOMPARE(row(backend, u"SysMACAddress"_s), QStringList());
+}
+
+void TestSqlStep::encryptedConnection_data()
+{
+    QTest::addColumn<QString>("tls"); // @CA: the server's CA; @OTHER: a CA that did not sign it
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("the server's CA") << u"Encrypt=yes;SslCa=@CA"_s << true;
+    QTest::newRow("the CA alone asks for TLS too") << u"SslCa=@CA"_s << true;
+    QTest::newRow("a CA that did not sign the server's certificate")
+        << u"Encrypt=yes;SslCa=@OTHER"_s << false;
+    QTest::newRow("the system's CAs, which do not know the test CA") << u"Encrypt=yes"_s << false;
+}
+
+// A connection string that asks for TLS gets an encrypted session, and a server whose
+// certificate does not chain to the given CA is refused with the driver's words.
+void TestSqlStep::encryptedConnection()
+{
+    QFETCH(QString, tls);
+    QFETCH(bool, opens);
+    if (!m_mariadb)
+        QSKIP(qPrintable(m_mariadbProblem));
+    tls.replace(u"@CA"_s, m_mariadb->ca()).replace(u"@OTHER"_s, m_mariadb->otherCa());
+    Database db(m_dir->path());
+    const bool opened = db.open(m_mariadb->connection() + u';' + tls + u";User ID="_s
+                                + DbTest::User + u";Password="_s + DbTest::Password);
+    QCOMPARE(opened, opens);
+    if (!opened) {
+        QVERIFY(!db.failureText().isEmpty());
+        QVERIFY(!db.failureText().contains(DbTest::Password));
+        return;
+    }
+    const auto cipher = db.query(u"SHOW SESSION STATUS LIKE 'Ssl_cipher'"_s);
+    QVERIFY(cipher && !cipher->records.isEmpty());
+    QVERIFY2(!cipher->records.first().value(1).isEmpty(), "the session is not encrypted");
+    QVERIFY(db.execute(u"INSERT INTO TarvoInfo (SysMACAddress) VALUES ('00155D0000EE')"_s));
+    QCOMPARE(m_mariadb->sql("SELECT SysMACAddress FROM TarvoInfo;").trimmed(), "00155D0000EE"_ba);
 }
 
 QTEST_GUILESS_MAIN(TestSqlStep)

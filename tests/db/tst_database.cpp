@@ -128,6 +128,10 @@ void tst_Database::unusableStrings_data()
                                          << u"SQLiteのデータベースファイル（Data Source）が指定されていません。"_s;
     QTest::newRow("bad port") << u"Provider=MariaDB;Server=h;Port=x1"_s
                               << u"ポート番号「x1」が正しくありません。"_s;
+    QTest::newRow("Encrypt neither yes nor no") << u"Provider=MariaDB;Server=h;Encrypt=maybe"_s
+                                                << u"Encrypt は yes か no で指定してください。(maybe)"_s;
+    QTest::newRow("a CA file that is not there") << u"Provider=MariaDB;Server=h;SslCa=none.pem"_s
+                                                 << u"SslCa のファイル「none.pem」を読めません。"_s;
     QTest::newRow("bad connect timeout") << u"Provider=MariaDB;Server=h;Connect Timeout=0"_s
                                          << u"接続タイムアウト「0」が正しくありません（1～3600秒）。"_s;
 }

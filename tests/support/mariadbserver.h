@@ -32,6 +32,8 @@ public:
             return false;
         m_port = server.value(QStringLiteral("port")).toInt();
         m_socket = server.value(QStringLiteral("socket")).toString();
+        m_ca = server.value(QStringLiteral("ca")).toString();
+        m_otherCa = server.value(QStringLiteral("otherCa")).toString();
         const QString name = QStringLiteral("inv_%1").arg(QRandomGenerator::global()->generate(), 8, 16,
                                                             QLatin1Char('0'));
         bool ok = false;
@@ -55,6 +57,9 @@ public:
     }
 
     int port() const { return m_port; }
+    /// The CA that signed the server's certificate, and one that did not.
+    QString ca() const { return m_ca; }
+    QString otherCa() const { return m_otherCa; }
     /// The connection text a user of the collector would configure.
     QString connection() const
     {
@@ -92,6 +97,8 @@ private:
     }
 
     QString m_socket;
+    QString m_ca;
+    QString m_otherCa;
     QString m_database;
     int m_port = 0;
 };

@@ -158,6 +158,29 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def make_mariadb_certificates(folder):
+    """A test CA and the server's certificate for 127.0.0.1 (TLS is offered, not required), and
+    a second CA that did not sign it."""
+    os.makedirs(folder)
+    def openssl(*arguments):
+        subprocess.run(['openssl'] + list(arguments), check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+    path = lambda name: os.path.join(folder, name)
+    ec = ['-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes']
+    for ca in ('ca', 'other-ca'):
+        openssl('req', '-x509', *ec, '-days', '2', '-subj', '/CN=Tarvo Test ' + ca,
+                '-keyout', path(ca + '.key'), '-out', path(ca + '.pem'))
+    openssl('req', *ec, '-subj', '/CN=127.0.0.1', '-keyout', path('server.key'),
+            '-out', path('server.csr'))
+    with open(path('server.ext'), 'w') as ext:
+        ext.write('subjectAltName=IP:127.0.0.1\n')
+    openssl('x509', '-req', '-in', path('server.csr'), '-CA', path('ca.pem'), '-CAkey',
+            path('ca.key'), '-CAcreateserial', '-days', '2', '-extfile', path('server.ext'),
+            '-out', path('server.pem'))
+    return {'ca': path('ca.pem'), 'cert': path('server.pem'), 'key': path('server.key'),
+            'otherCa': path('other-ca.pem')}
+
+
 def serve_mariadb(statedir, ready):
     missing = mariadb_missing()
     if missing:
@@ -169,6 +192,7 @@ def serve_mariadb(statedir, ready):
     os.makedirs(folder)
     data = os.path.join(folder, 'data')
     sock = os.path.join(folder, 'mysqld.sock')
+    tls = make_mariadb_certificates(os.path.join(folder, 'tls'))
     subprocess.run(['mariadb-install-db', '--no-defaults', '--user=root', '--datadir=' + data,
                     '--auth-root-authentication-method=socket', '--skip-test-db'],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT, timeout=300)
@@ -180,7 +204,8 @@ def serve_mariadb(statedir, ready):
             ['/usr/sbin/mariadbd', '--no-defaults', '--user=root', '--datadir=' + data,
              '--socket=' + sock, '--pid-file=' + os.path.join(folder, 'mysqld.pid'),
              '--port=%d' % port, '--bind-address=127.0.0.1', '--skip-name-resolve',
-             '--innodb-buffer-pool-size=64M'],
+             '--innodb-buffer-pool-size=64M', '--ssl-ca=' + tls['ca'],
+             '--ssl-cert=' + tls['cert'], '--ssl-key=' + tls['key']],
             stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
         for raw in server.stderr:
             sys.stdout.buffer.write(raw)
@@ -210,7 +235,7 @@ def serve_mariadb(statedir, ready):
     except BaseException:
         shut_down_server()
         raise
-    ready({'port': port, 'socket': sock})
+    ready({'port': port, 'socket': sock, 'ca': tls['ca'], 'otherCa': tls['otherCa']})
     for raw in server.stderr:  # keeps the server's pipe drained for as long as it runs
         sys.stdout.buffer.write(raw)
     server.wait()
