@@ -163,6 +163,17 @@ bool AgentProcess::waitForLineCount(const QString &text, qsizetype count, int ti
     return true;
 }
 
+bool AgentProcess::waitForLinesContaining(const QString &part, qsizetype count, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (texts().filter(part).size() < count) {
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return texts().filter(part).size() >= count;
+        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return true;
+}
+
 QString AgentProcess::listeningText() const
 {
     return u"Socket("_s + QString::number(m_port) + u")は接続待ち状態になりました。"_s;

@@ -63,6 +63,8 @@ public:
     bool waitForLine(const QString &text, int timeoutMs = 10000);
     /// Waits until `count` status lines with the text `text` have been printed.
     bool waitForLineCount(const QString &text, qsizetype count, int timeoutMs = 10000);
+    /// Waits until `count` status lines whose text contains `part` have been printed.
+    bool waitForLinesContaining(const QString &part, qsizetype count, int timeoutMs = 10000);
     /// The status line of the agent listening on its port.
     QString listeningText() const;
     /// Waits until the process has ended; its exit code through `exitCode`.
