@@ -130,6 +130,9 @@ bool AgentProcess::start()
 
 void AgentProcess::takeOutput()
 {
+    // Everything the agent has written by now, not only what the event loop happened to read.
+    while (m_process.state() == QProcess::Running && m_process.waitForReadyRead(0)) {
+    }
     m_pending += m_process.readAllStandardOutput();
     qsizetype end;
     while ((end = m_pending.indexOf('\n')) >= 0) {
