@@ -155,31 +155,10 @@ bool JobQueue::inTransaction(const std::function<bool()> &work)
 
 bool JobQueue::copyFile(const QString &source, const QString &target)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        m_error = source + u": "_s + in.errorString();
-        return false;
-    }
     // The copy is the queue's own: read-only, and with the original's times, which the
     // distribution hands on to the agent.
-    AtomicFile::Writer writer(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    bool ok = writer.open();
-    while (ok && !in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        ok = in.error() == QFileDevice::NoError && writer.write(chunk);
-    }
-    if (!ok || !writer.commit()) {
-        m_error = target + u": "_s
-                  + (in.error() != QFileDevice::NoError ? in.errorString() : writer.errorString());
-        return false;
-    }
-    const QFileInfo original(source);
-    QFile copy(target);
-    if (copy.open(QIODevice::ReadOnly)) {
-        copy.setFileTime(original.lastModified(), QFileDevice::FileModificationTime);
-        copy.setFileTime(original.lastRead(), QFileDevice::FileAccessTime);
-    }
-    return true;
+    return copyFileAtomically(source, target, QFileDevice::ReadOwner | QFileDevice::ReadGroup,
+                              &m_error);
 }
 
 std::optional<qint64> JobQueue::addJob(const QString &command, const QString &arguments,

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 
 #include <csignal>
 #include <memory>
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void rounds();
     void distribution();
     void twoRunsAtOnce();
+    void wake();
     void killedRuns();
 
 private:
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<AgentFolder> m_folders[PcCount];
     std::unique_ptr<AgentProcess> m_agents[PcCount];
     int m_sessions[PcCount] = {};
+    QUdpSocket m_wakeListener;
 };
 
 void tst_QueueCli::initTestCase()
@@ -72,9 +76,14 @@ void tst_QueueCli::initTestCase()
             QVERIFY(m_agents[pc]->start());
         inventory += QByteArray(Names[pc]) + '=' + address(pc).toLatin1() + "\r\n";
     }
-    writeConsoleFile(u"TarvoControl.ini"_s, "[TarvoControl]\r\nPort=" + QByteArray::number(m_port)
-                                                + "\r\nTimeout=5\r\nMaxControl=2\r\n");
-    writeConsoleFile(u"TarvoNetwork.ini"_s, inventory);
+    QVERIFY(m_wakeListener.bind(QHostAddress::LocalHost, 0));
+    writeConsoleFile(u"TarvoControl.ini"_s,
+                     "[TarvoControl]\r\nPort=" + QByteArray::number(m_port)
+                         + "\r\nTimeout=5\r\nMaxControl=2\r\nWakeAddress=127.0.0.1\r\nWakePort="
+                         + QByteArray::number(m_wakeListener.localPort()) + "\r\n");
+    // pc-off: nobody answers there; its MAC is known.
+    writeConsoleFile(u"TarvoNetwork.ini"_s,
+                     inventory + "[Off]\r\npc-off=127.0.5.39,00:11:22:33:44:55\r\n");
 }
 
 void tst_QueueCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
@@ -246,6 +255,24 @@ void tst_QueueCli::twoRunsAtOnce()
                  .split(u'\t').mid(6),
              (QStringList{u"3"_s, u"0"_s, u"1"_s, u"0"_s}));
     QCOMPARE(console({u"queue"_s, u"drop"_s, add.lines.value(0)}).exitCode, 0);
+}
+
+void tst_QueueCli::wake()
+{
+    // A job with waking sends the magic packet before it tries; the PC that is still off
+    // stays pending, which is no failure.
+    const Run add = console({u"queue"_s, u"add"_s, u"terminate"_s, u"@Off"_s, u"--wake"_s});
+    QCOMPARE(add.exitCode, 0);
+    const QString job = add.lines.value(0);
+    QVERIFY(console({u"queue"_s, u"list"_s}).lines.filter(job + u'\t').value(0).contains(u"\twake\t"_s));
+    const Run run = console({u"queue"_s, u"run"_s});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(m_wakeListener.hasPendingDatagrams() || m_wakeListener.waitForReadyRead(5000));
+    QCOMPARE(m_wakeListener.receiveDatagram().data(),
+             QByteArray(6, char(0xFF)) + QByteArray::fromHex("001122334455").repeated(16));
+    QCOMPARE(run.lines.size(), 1);
+    QVERIFY2(run.lines.first().startsWith(job + u"\tpc-off\tpending\t"_s), qPrintable(run.lines.first()));
+    QCOMPARE(console({u"queue"_s, u"drop"_s, job}).exitCode, 0);
 }
 
 void tst_QueueCli::killedRuns()
