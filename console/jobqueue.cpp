@@ -38,7 +38,7 @@ const CommandWord Words[] = {
 
 constexpr qint64 MaxDurationSeconds = 366LL * 86400;
 
-const char *const Schema[] = {
+const char *const SqliteSchema[] = {
     "CREATE TABLE IF NOT EXISTS QueueJob (JobNo INTEGER PRIMARY KEY AUTOINCREMENT, "
     "Command TEXT NOT NULL, Arguments TEXT NOT NULL, Created INTEGER NOT NULL, "
     "Expires INTEGER NOT NULL, Wake INTEGER NOT NULL, FilePath TEXT NOT NULL)",
@@ -46,6 +46,20 @@ const char *const Schema[] = {
     "Host TEXT NOT NULL, State TEXT NOT NULL, Status TEXT NOT NULL DEFAULT '', "
     "LastTry INTEGER, ClaimOwner TEXT, ClaimTime INTEGER, PRIMARY KEY (JobNo, EntryNo))",
     "CREATE INDEX IF NOT EXISTS QueueEntryState ON QueueEntry (State, JobNo)",
+};
+
+// InnoDB: row locks, so that two consoles claiming the same entry wait for each other and the
+// second finds it claimed.
+const char *const MariaDbSchema[] = {
+    "CREATE TABLE IF NOT EXISTS QueueJob (JobNo BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, "
+    "Command VARCHAR(40) NOT NULL, Arguments TEXT NOT NULL, Created BIGINT NOT NULL, "
+    "Expires BIGINT NOT NULL, Wake INT NOT NULL, FilePath TEXT NOT NULL) "
+    "ENGINE=InnoDB DEFAULT CHARSET=utf8mb4",
+    "CREATE TABLE IF NOT EXISTS QueueEntry (JobNo BIGINT NOT NULL, EntryNo BIGINT NOT NULL, "
+    "Host VARCHAR(255) NOT NULL, State VARCHAR(16) NOT NULL, Status TEXT NOT NULL DEFAULT '', "
+    "LastTry BIGINT NULL, ClaimOwner VARCHAR(255) NULL, ClaimTime BIGINT NULL, "
+    "PRIMARY KEY (JobNo, EntryNo), KEY QueueEntryState (State, JobNo)) "
+    "ENGINE=InnoDB DEFAULT CHARSET=utf8mb4",
 };
 
 // An entry nobody holds: no claim, or one older than the claim life (its run was killed).
@@ -97,10 +111,12 @@ QString JobQueue::jobFolder(qint64 job) const
     return QDir(m_folder).filePath(QString::fromUtf16(FilesFolder) + u'/' + QString::number(job));
 }
 
-bool JobQueue::open()
+bool JobQueue::open(const QString &connectionString)
 {
+    m_shared = !connectionString.isEmpty();
     const QString path = QDir(m_folder).filePath(QString::fromUtf16(FileName));
-    if (!QFileInfo::exists(path)) {
+    m_location = m_shared ? u"QueueConnection"_s : path;
+    if (!m_shared && !QFileInfo::exists(path)) {
         // An empty file is an empty SQLite database; created so that Database accepts it.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !QFileInfo::exists(path)) {
@@ -108,19 +124,30 @@ bool JobQueue::open()
             return false;
         }
     }
-    if (!m_db.open(u"Provider=SQLite;Data Source="_s + path)) {
-        m_error = path + u": "_s + m_db.failureText();
+    if (!m_db.open(m_shared ? connectionString : u"Provider=SQLite;Data Source="_s + path)) {
+        m_error = m_location + u": "_s + m_db.failureText();
         return false;
     }
-    // Every commit reaches the disk before the call returns: an outcome recorded is kept.
-    QSqlQuery pragma(m_db.handle());
-    if (!pragma.exec(u"PRAGMA synchronous=FULL"_s))
-        return exec(pragma);
-    for (const char *statement : Schema) {
+    if (m_shared && m_db.handle().driverName() != u"QMYSQL") {
+        m_error = m_location + u": the queue needs SQLite or MariaDB/MySQL"_s;
+        return false;
+    }
+    QStringList statements;
+    if (m_shared) {
+        for (const char *statement : MariaDbSchema)
+            statements.append(QString::fromLatin1(statement));
+    } else {
+        // Every commit reaches the disk before the call returns: an outcome recorded is kept.
+        statements.append(u"PRAGMA synchronous=FULL"_s);
+        for (const char *statement : SqliteSchema)
+            statements.append(QString::fromLatin1(statement));
+    }
+    for (const QString &statement : std::as_const(statements)) {
         QSqlQuery query(m_db.handle());
-        query.prepare(QString::fromLatin1(statement));
-        if (!exec(query))
+        if (!query.exec(statement)) {
+            m_error = m_location + u": "_s + query.lastError().text();
             return false;
+        }
     }
     return true;
 }
@@ -129,27 +156,38 @@ bool JobQueue::exec(QSqlQuery &query)
 {
     if (query.exec())
         return true;
-    m_error = QDir(m_folder).filePath(QString::fromUtf16(FileName)) + u": "_s
-              + query.lastError().text();
+    m_error = m_location + u": "_s + query.lastError().text();
     return false;
 }
 
 bool JobQueue::inTransaction(const std::function<bool()> &work)
 {
-    // IMMEDIATE takes the write lock at once, so two runs queue up on the busy time-out
-    // instead of failing on a lock upgrade.
-    QSqlQuery begin(m_db.handle());
-    begin.prepare(u"BEGIN IMMEDIATE"_s);
-    if (!exec(begin))
-        return false;
-    if (work()) {
-        QSqlQuery commit(m_db.handle());
-        commit.prepare(u"COMMIT"_s);
-        if (exec(commit))
+    QSqlDatabase db = m_db.handle();
+    auto statement = [&](const QString &text) {
+        QSqlQuery query(db);
+        if (query.exec(text))
             return true;
+        m_error = m_location + u": "_s + query.lastError().text();
+        return false;
+    };
+    // SQLite: IMMEDIATE takes the write lock at once, so two runs queue up on the busy
+    // time-out instead of failing on a lock upgrade. InnoDB locks the rows a statement touches.
+    const bool begun = m_shared ? db.transaction() : statement(u"BEGIN IMMEDIATE"_s);
+    if (!begun) {
+        if (m_shared)
+            m_error = m_location + u": "_s + db.lastError().text();
+        return false;
     }
-    QSqlQuery rollback(m_db.handle());
-    rollback.exec(u"ROLLBACK"_s);
+    if (work()) {
+        if (m_shared ? db.commit() : statement(u"COMMIT"_s))
+            return true;
+        if (m_shared)
+            m_error = m_location + u": "_s + db.lastError().text();
+    }
+    if (m_shared)
+        db.rollback();
+    else
+        QSqlQuery(db).exec(u"ROLLBACK"_s);
     return false;
 }
 
@@ -227,10 +265,10 @@ std::optional<QList<QueueJob>> JobQueue::jobs()
     QSqlQuery query(m_db.handle());
     query.prepare(u"SELECT j.JobNo, j.Command, j.Arguments, j.Created, j.Expires, j.Wake, "
                   "j.FilePath, "
-                  "SUM(CASE WHEN e.State = 'done' THEN 1 ELSE 0 END), "
-                  "SUM(CASE WHEN e.State = 'pending' THEN 1 ELSE 0 END), "
-                  "SUM(CASE WHEN e.State = 'failed' THEN 1 ELSE 0 END), "
-                  "SUM(CASE WHEN e.State = 'expired' THEN 1 ELSE 0 END) "
+                  "COUNT(CASE WHEN e.State = 'done' THEN 1 END), "
+                  "COUNT(CASE WHEN e.State = 'pending' THEN 1 END), "
+                  "COUNT(CASE WHEN e.State = 'failed' THEN 1 END), "
+                  "COUNT(CASE WHEN e.State = 'expired' THEN 1 END) "
                   "FROM QueueJob j LEFT JOIN QueueEntry e ON e.JobNo = j.JobNo "
                   "GROUP BY j.JobNo ORDER BY j.JobNo"_s);
     if (!exec(query))
@@ -423,8 +461,9 @@ bool JobQueue::record(const QueueEntry &entry, const QString &owner, const QStri
     return inTransaction([&] {
         QSqlQuery query(m_db.handle());
         query.prepare(u"UPDATE QueueEntry SET State = :state, Status = :status, LastTry = :now, "
-                      "ClaimOwner = CASE WHEN ClaimOwner = :owner THEN NULL ELSE ClaimOwner END, "
-                      "ClaimTime = CASE WHEN ClaimOwner = :owner2 THEN NULL ELSE ClaimTime END "
+                      // MariaDB assigns in order, each seeing the ones before: time first.
+                      "ClaimTime = CASE WHEN ClaimOwner = :owner THEN NULL ELSE ClaimTime END, "
+                      "ClaimOwner = CASE WHEN ClaimOwner = :owner2 THEN NULL ELSE ClaimOwner END "
                       "WHERE JobNo = :job AND Host = :host AND State = 'pending'"_s);
         query.bindValue(u":state"_s, state);
         query.bindValue(u":status"_s, status.isNull() ? u""_s : status);

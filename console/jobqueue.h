@@ -54,8 +54,8 @@ QStringList QueueCommandWords();
 /// than a year).
 std::optional<qint64> ParseQueueDuration(QStringView text);
 
-/// The durable queue (TarvoQueue.sqlite in the console folder, copies of distributed files in
-/// TarvoQueue.files/<job>/ beside it). Every change is its own transaction, committed before the
+/// The durable queue (TarvoQueue.sqlite in the console folder or a shared MariaDB database,
+/// copies of distributed files in TarvoQueue.files/<job>/ of the console folder). Every change is its own transaction, committed before the
 /// call returns, so a killed console loses nothing it has recorded and never records what did
 /// not happen.
 ///
@@ -72,8 +72,10 @@ public:
     JobQueue(QString folder, const Clock &clock);
     ~JobQueue();
 
-    /// Opens (creating it when missing) the database and its tables.
-    bool open();
+    /// Opens the queue and creates its tables when missing: `connectionString` empty for the
+    /// embedded TarvoQueue.sqlite (created when missing), else a MariaDB/MySQL database that
+    /// several consoles share.
+    bool open(const QString &connectionString = {});
     const QString &errorText() const { return m_error; }
     QString folder() const { return m_folder; }
 
@@ -121,5 +123,7 @@ private:
     QString m_folder;
     const Clock &m_clock;
     Database m_db;
+    bool m_shared = false; // MariaDB/MySQL rather than the embedded SQLite file
+    QString m_location;    // the file, or "QueueConnection", for the error texts
     QString m_error;
 };

@@ -57,7 +57,7 @@ public:
     const QString &owner() const { return m_owner; }
     const QList<QueueOutcome> &outcomes() const { return m_outcomes; }
     int expiredCount() const { return m_expired; }
-    /// Entries another run held when this one came to them.
+    /// Entries another run held, or had served, when this one came to them.
     int heldElsewhere() const { return m_heldElsewhere; }
     /// Why waking did not happen ("" when it did or was not asked for).
     const QString &wakeProblem() const { return m_wakeProblem; }

@@ -11,6 +11,7 @@
 #include "console/queueround.h"
 #include "console/resultcsv.h"
 #include "console/sqlsettings.h"
+#include "db/connectionstring.h"
 #include "net/frame.h"
 #include "platform/processes.h"
 
@@ -108,7 +109,14 @@ bool QueueCli::loadSettings()
 
 bool QueueCli::openQueue()
 {
-    if (m_queue.open())
+    if (m_settings.IniFilePath.isEmpty() && !loadSettings())
+        return false;
+    const QString connection =
+        m_settings.QueueConnection.isEmpty()
+            ? QString()
+            : buildConnectionString(m_settings.QueueConnection, m_settings.SqlUserid,
+                                    m_settings.SqlPassword);
+    if (m_queue.open(connection))
         return true;
     write(m_err, m_queue.errorText() + u'\n');
     return false;
@@ -247,7 +255,7 @@ int QueueCli::runRound()
                       + QString::number(round.expiredCount()) + u" expired"_s;
     if (round.heldElsewhere() > 0)
         summary += u", "_s + QString::number(round.heldElsewhere())
-                   + u" being tried by another run"_s;
+                   + u" taken by another run"_s;
     if (unrecorded > 0)
         summary += u", "_s + QString::number(unrecorded) + u" not recorded"_s;
     write(m_err, summary + u'\n');

@@ -2,6 +2,8 @@
 // off at first and one answers with a failure, usage errors, a distribution whose original
 // changes after the job was added, and runs killed in the middle of a round.
 #include "support/agentprocess.h"
+#include "support/mariadbserver.h"
+#include "support/scriptedagent.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,6 +47,7 @@ private Q_SLOTS:
     void distribution();
     void twoRunsAtOnce();
     void wake();
+    void sharedQueue();
     void killedRuns();
 
 private:
@@ -109,7 +112,7 @@ Run tst_QueueCli::console(const QStringList &arguments)
 
 int tst_QueueCli::requests(int pc, const QString &code)
 {
-    return int(m_agents[pc]->texts().filter(u"受信("_s + code + u')').size());
+    return int(m_agents[pc]->allTexts().filter(u"受信("_s + code + u')').size());
 }
 
 bool tst_QueueCli::waitIdle(int pc, int sessions)
@@ -273,6 +276,71 @@ void tst_QueueCli::wake()
     QCOMPARE(run.lines.size(), 1);
     QVERIFY2(run.lines.first().startsWith(job + u"\tpc-off\tpending\t"_s), qPrintable(run.lines.first()));
     QCOMPARE(console({u"queue"_s, u"drop"_s, job}).exitCode, 0);
+}
+
+void tst_QueueCli::sharedQueue()
+{
+    // Two consoles with one queue in MariaDB run their rounds at the same moment over twenty
+    // stand-in agents: between them every PC is served, none twice.
+    if (!DbTest::MariaDbServer::available())
+        QSKIP(qPrintable(DbTest::MariaDbServer::unavailable()));
+    DbTest::MariaDbServer server;
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    constexpr int StandIns = 20;
+    std::unique_ptr<ScriptedAgent> agents[StandIns];
+    QByteArray inventory = "[Twenty]\r\n";
+    for (int i = 0; i < StandIns; ++i) {
+        const QString at = u"127.0.6.%1"_s.arg(i + 1);
+        agents[i] = std::make_unique<ScriptedAgent>(at, i == 0 ? 0 : agents[0]->port());
+        QVERIFY(agents[i]->isListening());
+        agents[i]->on(140, {{rawFrame(141, "\r\n")}, false});
+        inventory += "s" + QByteArray::number(i + 1) + '=' + at.toLatin1() + "\r\n";
+    }
+    const QByteArray ini = "[TarvoControl]\r\nPort=" + QByteArray::number(agents[0]->port())
+                           + "\r\nTimeout=5\r\nMaxControl=3\r\nQueueConnection="
+                           + server.connection().toLatin1() + "\r\nSqlUserid="
+                           + DbTest::User.toLatin1() + "\r\nSqlPassword="
+                           + DbTest::Password.toLatin1() + "\r\n";
+    QTemporaryDir consoles[2];
+    for (QTemporaryDir &folder : consoles) {
+        for (const auto &[name, bytes] : {std::pair{u"TarvoControl.ini"_s, ini},
+                                          std::pair{u"TarvoNetwork.ini"_s, inventory}}) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+    }
+    QProcess add;
+    add.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
+              {u"--folder"_s, consoles[0].path(), u"queue"_s, u"add"_s, u"collect"_s, u"@Twenty"_s});
+    QSignalSpy added(&add, &QProcess::finished);
+    QVERIFY(added.wait(30000));
+    QCOMPARE(add.exitCode(), 0);
+
+    QProcess runs[2];
+    QStringList tried;
+    for (int c = 0; c < 2; ++c)
+        runs[c].start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
+                      {u"--folder"_s, consoles[c].path(), u"queue"_s, u"run"_s});
+    for (QProcess &run : runs) {
+        QSignalSpy ended(&run, &QProcess::finished);
+        QVERIFY(run.state() == QProcess::NotRunning || ended.wait(60000));
+        QCOMPARE(run.exitCode(), 0);
+        tried += QString::fromUtf8(run.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QCOMPARE(tried.size(), StandIns);
+    for (int i = 0; i < StandIns; ++i) {
+        QTRY_COMPARE(agents[i]->openConnections(), 0);
+        QCOMPARE(agents[i]->requestCodes().count(140), 1);
+    }
+    QProcess list;
+    list.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
+               {u"--folder"_s, consoles[1].path(), u"queue"_s, u"list"_s});
+    QSignalSpy listed(&list, &QProcess::finished);
+    QVERIFY(listed.wait(30000));
+    const QStringList job = QString::fromUtf8(list.readAllStandardOutput()).trimmed().split(u'\t');
+    QCOMPARE(job.mid(6), (QStringList{u"20"_s, u"0"_s, u"0"_s, u"0"_s}));
 }
 
 void tst_QueueCli::killedRuns()

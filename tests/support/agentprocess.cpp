@@ -128,11 +128,15 @@ bool AgentProcess::start()
     return waitForLine(listeningText());
 }
 
-void AgentProcess::takeOutput()
+QStringList AgentProcess::allTexts()
 {
-    // Everything the agent has written by now, not only what the event loop happened to read.
     while (m_process.state() == QProcess::Running && m_process.waitForReadyRead(0)) {
     }
+    return texts();
+}
+
+void AgentProcess::takeOutput()
+{
     m_pending += m_process.readAllStandardOutput();
     qsizetype end;
     while ((end = m_pending.indexOf('\n')) >= 0) {

@@ -71,6 +71,8 @@ public:
     bool waitForExit(int timeoutMs = 10000, int *exitCode = nullptr);
     /// The texts of the status lines so far (without the date and TAB).
     QStringList texts();
+    /// The same, up to everything the agent has written by now, not only what was read.
+    QStringList allTexts();
     QString standardError();
     /// Sends `signalNumber` to the process.
     bool signal(int signalNumber);
