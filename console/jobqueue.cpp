@@ -3,6 +3,8 @@
 #include "common/atomicfile.h"
 #include "common/clock.h"
 #include "common/formats.h"
+#include "console/consolesettings.h"
+#include "db/connectionstring.h"
 #include "net/frame.h"
 #include "signing/updatesignature.h"
 
@@ -81,12 +83,29 @@ int QueueCommandCode(const QString &command)
     return 0;
 }
 
+QString QueueCommandWord(int code)
+{
+    for (const CommandWord &word : Words) {
+        if (word.code == code)
+            return QString::fromUtf16(word.word);
+    }
+    return {};
+}
+
 QStringList QueueCommandWords()
 {
     QStringList words;
     for (const CommandWord &word : Words)
         words.append(QString::fromUtf16(word.word));
     return words;
+}
+
+QString QueueConnectionString(const ConsoleSettings &settings)
+{
+    if (settings.QueueConnection.isEmpty())
+        return {};
+    return buildConnectionString(settings.QueueConnection, settings.SqlUserid,
+                                 settings.SqlPassword);
 }
 
 std::optional<qint64> ParseQueueDuration(QStringView text)

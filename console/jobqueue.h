@@ -11,6 +11,7 @@
 #include <optional>
 
 class Clock;
+struct ConsoleSettings;
 class QSqlQuery;
 
 /// The states of a queue entry.
@@ -49,7 +50,12 @@ struct QueueEntry
 
 /// The request code of a queue command word; 0 for a word the queue does not take.
 int QueueCommandCode(const QString &command);
+/// The command word of a request code; "" for a code the queue does not take.
+QString QueueCommandWord(int code);
 QStringList QueueCommandWords();
+/// The connection string of the queue in `settings`: QueueConnection with SqlUserid and
+/// SqlPassword, or "" for the embedded database.
+QString QueueConnectionString(const ConsoleSettings &settings);
 /// "90s", "30m", "12h", "7d" in seconds; nullopt for anything else (0, a sign, no unit, more
 /// than a year).
 std::optional<qint64> ParseQueueDuration(QStringView text);

@@ -11,7 +11,6 @@
 #include "console/queueround.h"
 #include "console/resultcsv.h"
 #include "console/sqlsettings.h"
-#include "db/connectionstring.h"
 #include "net/frame.h"
 #include "platform/processes.h"
 
@@ -111,12 +110,7 @@ bool QueueCli::openQueue()
 {
     if (m_settings.IniFilePath.isEmpty() && !loadSettings())
         return false;
-    const QString connection =
-        m_settings.QueueConnection.isEmpty()
-            ? QString()
-            : buildConnectionString(m_settings.QueueConnection, m_settings.SqlUserid,
-                                    m_settings.SqlPassword);
-    if (m_queue.open(connection))
+    if (m_queue.open(QueueConnectionString(m_settings)))
         return true;
     write(m_err, m_queue.errorText() + u'\n');
     return false;
