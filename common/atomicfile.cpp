@@ -187,3 +187,33 @@ bool writeNewFileAtomically(const QString &path, QByteArrayView data,
         *error = writer.errorString();
     return written;
 }
+
+bool copyFileAtomically(const QString &source, const QString &target,
+                        QFileDevice::Permissions permissions, QString *error)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = source + u": "_s + in.errorString();
+        return false;
+    }
+    AtomicFile::Writer writer(target, permissions);
+    bool ok = writer.open();
+    while (ok && !in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        ok = in.error() == QFileDevice::NoError && writer.write(chunk);
+    }
+    if (!ok || !writer.commit()) {
+        if (error)
+            *error = in.error() != QFileDevice::NoError ? source + u": "_s + in.errorString()
+                                                       : target + u": "_s + writer.errorString();
+        return false;
+    }
+    const QFileInfo original(source);
+    QFile copy(target);
+    if (copy.open(QIODevice::ReadOnly)) {
+        copy.setFileTime(original.lastModified(), QFileDevice::FileModificationTime);
+        copy.setFileTime(original.lastRead(), QFileDevice::FileAccessTime);
+    }
+    return true;
+}

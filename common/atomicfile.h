@@ -70,3 +70,7 @@ bool writeFileAtomically(const QString &path, QByteArrayView data, QString *erro
 /// nothing, when a file of that name exists.
 bool writeNewFileAtomically(const QString &path, QByteArrayView data,
                             QFileDevice::Permissions permissions, QString *error = nullptr);
+/// Copies `source` to `target` through an AtomicFile::Writer, with `permissions` and the
+/// source's last-write and last-access times. `error` names the file that failed.
+bool copyFileAtomically(const QString &source, const QString &target,
+                        QFileDevice::Permissions permissions, QString *error = nullptr);

@@ -64,6 +64,30 @@ std::optional<QDateTime> parseDateTime(QStringView text)
     return QDateTime(date, time);
 }
 
+std::optional<qint64> parseDuration(QStringView text, qint64 maxSeconds)
+{
+    // Nine digits at most: no count overflows once multiplied by the seconds of a day.
+    if (text.size() < 2 || text.size() > 10)
+        return std::nullopt;
+    qint64 count = 0;
+    for (const QChar c : text.chopped(1)) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        count = count * 10 + (c.unicode() - u'0');
+    }
+    qint64 unit = 0;
+    switch (text.back().unicode()) {
+    case u's': unit = 1; break;
+    case u'm': unit = 60; break;
+    case u'h': unit = 3600; break;
+    case u'd': unit = 86400; break;
+    default: return std::nullopt;
+    }
+    if (count < 1 || count * unit > maxSeconds)
+        return std::nullopt;
+    return count * unit;
+}
+
 std::optional<QTime> parseTimeOfDay(QStringView text)
 {
     static const QRegularExpression pattern(

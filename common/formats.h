@@ -15,6 +15,9 @@ QString dateTime(const QDateTime &when);
 std::optional<QDateTime> parseDateTime(QStringView text);
 /// A time of day as the local date-time conversion understands it: "08:30", "8:30", "8:30:15".
 std::optional<QTime> parseTimeOfDay(QStringView text);
+/// A span of time as a count and a unit, "90s", "30m", "12h", "7d", in seconds; nullopt for
+/// anything else (no unit, a sign, blanks, zero) and for more than `maxSeconds`.
+std::optional<qint64> parseDuration(QStringView text, qint64 maxSeconds);
 /// "#,###": thousands separators, no decimals; 0 gives the empty text.
 QString thousands(qint64 value);
 /// "#,##0": thousands separators, no decimals; 0 gives "0".

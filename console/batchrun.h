@@ -45,6 +45,7 @@ public:
 
     bool isRunning() const { return m_running; }
     int code() const { return m_code; }
+    const QString &filePath() const { return m_filePath; }
     const QList<BatchResult> &rows() const { return m_rows; }
     /// The slot table: per slot the 0-based row its worker handles, -1 when free.
     const QList<int> &slotRows() const { return m_slots; }

@@ -68,6 +68,7 @@ void RereadConsoleSettingsTexts(ConsoleSettings &settings)
     settings.SqlPassword = ReadIniString(section(), u"SqlPassword"_s, file);
     settings.WakeAddress = ReadIniString(section(), u"WakeAddress"_s, file);
     settings.WakePort = ReadIniString(section(), u"WakePort"_s, file);
+    settings.QueueConnection = ReadIniString(section(), u"QueueConnection"_s, file);
     settings.TlsConnect = ReadIniString(section(), u"TlsConnect"_s, file);
     settings.TlsPskFile = ReadIniString(section(), u"TlsPskFile"_s, file);
 }

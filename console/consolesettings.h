@@ -25,6 +25,9 @@ struct ConsoleSettings
     // Where Wake-on-LAN packets go; not in the settings dialog (empty: the defaults).
     QString WakeAddress;
     QString WakePort;
+    // Where the job queue lives: a connection string as SqlConnection (with SqlUserid and
+    // SqlPassword); empty: TarvoQueue.sqlite in the console folder.
+    QString QueueConnection;
     // Keys of our own, not edited by the dialog: the encrypted channel (console/consoletls.h).
     QString TlsConnect;
     QString TlsPskFile;

@@ -6,6 +6,7 @@
 #include "console/cli/databasecommands.h"
 #include "console/cli/fleetcommands.h"
 #include "console/cli/keygencommand.h"
+#include "console/cli/queuecommands.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
@@ -347,7 +348,7 @@ QString CliUsage()
            "--wake[=SECONDS]: batch commands and status wake the computers they cannot reach and\n"
            "                  try them again until they answer or SECONDS (120) have passed\n"
            "HOST: a computer name, a dotted address, or @GROUP of TarvoNetwork.ini\n"_s
-           + DatabaseCommandsUsage() + KeygenUsage();
+           + DatabaseCommandsUsage() + KeygenUsage() + QueueUsage();
 }
 
 int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
@@ -358,6 +359,8 @@ int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
         return RunVerifyCommand(options, out, err);
     if (IsKeygenCommand(options.command))
         return RunKeygenCommand(options, out, err);
+    if (IsQueueCommand(options.command))
+        return RunQueueCommand(options, out, err);
     CliRun run(options, out, err);
     return run.run();
 }

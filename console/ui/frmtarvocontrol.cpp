@@ -3,6 +3,7 @@
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
 #include "console/batchworker.h"
+#include "console/queuehandoff.h"
 #include "console/consolesettings.h"
 #include "console/consoletls.h"
 #include "console/consoletargets.h"
@@ -256,6 +257,17 @@ void frmTarvoControl::addPages()
     connect(m_func5, &Func5Page::batchRequested, this,
             [this](int code, const QString &path) { startBatch(*m_func5Results, code, path); });
     connect(m_func5, &Func5Page::exportRequested, this, [this] { exportList(*m_func5Results); });
+    connect(m_func2, &Func2Page::queueRequested, this, &frmTarvoControl::queueUnreachable);
+    connect(m_func5, &Func5Page::queueRequested, this, &frmTarvoControl::queueUnreachable);
+}
+
+void frmTarvoControl::queueUnreachable()
+{
+    const QueueHandOff handOff = HandUnreachableToQueue(m_settings, m_programFolder, m_batch->code(),
+                                                        m_batch->filePath(), m_batch->rows());
+    m_frontEnd->showMessage(handOff.job ? ConsoleFrontEnd::Icon::Information
+                                        : ConsoleFrontEnd::Icon::Exclamation,
+                            handOff.text);
 }
 
 void frmTarvoControl::connectButtonsAndMenus()
@@ -479,6 +491,15 @@ void frmTarvoControl::startBatch(ResultList &list, int code, const QString &file
         const BatchResult &result = m_batch->rows().at(row);
         if (m_batchList)
             m_batchList->setResult(row, result.result, result.status);
+    });
+    m_func2->setQueueEnabled(false);
+    m_func5->setQueueEnabled(false);
+    connect(m_batch, &BatchRun::finished, this, [this, &list] {
+        const bool unreachable = !UnreachableHosts(m_batch->rows()).isEmpty();
+        if (&list == m_func2Results)
+            m_func2->setQueueEnabled(unreachable);
+        else
+            m_func5->setQueueEnabled(unreachable);
     });
     m_batch->start(hosts, code, filePath);
     if (!filePath.isEmpty())

@@ -89,6 +89,8 @@ private:
     bool onAddressKey(int box, class QKeyEvent *event);
     void startBatch(ResultList &list, int code, const QString &filePath);
     void exportList(const ResultList &list);
+    /// The unreachable computers of the last batch run go to the queue as a job.
+    void queueUnreachable();
     void openSettings();
     void enableMenus();
     QStringList addressBoxes() const;

@@ -24,6 +24,15 @@ Func2Page::Func2Page(ResultList &results, QWidget *parent)
         });
     }
     connect(m_ui->cmdFunc2_0, &QPushButton::clicked, this, &Func2Page::exportRequested);
+    connect(m_ui->cmdFunc2_1, &QPushButton::clicked, this, [this] {
+        m_ui->cmdFunc2_1->setEnabled(false); // once per run
+        Q_EMIT queueRequested();
+    });
+}
+
+void Func2Page::setQueueEnabled(bool enabled)
+{
+    m_ui->cmdFunc2_1->setEnabled(enabled);
 }
 
 Func2Page::~Func2Page()

@@ -19,10 +19,15 @@ public:
     /// `frameFunc20`, the batch buttons' frame.
     QWidget *commandFrame() const;
 
+    /// The queue button: enabled after a run that left computers unreachable.
+    void setQueueEnabled(bool enabled);
+
 Q_SIGNALS:
     /// A batch button: 130, 140 or 150 for every row of the list.
     void batchRequested(int code);
     void exportRequested();
+    /// "未到達のPCを再試行キューへ": the unreachable computers of the last run go to the queue.
+    void queueRequested();
 
 private:
     Ui::Func2Page *m_ui;

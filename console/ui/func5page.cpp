@@ -54,6 +54,15 @@ Func5Page::Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QStri
                                        m_ui->cmdFunc5_3, m_ui->cmdFunc5_4};
     for (int i = 0; i < buttons.size(); ++i)
         connect(buttons.at(i), &QPushButton::clicked, this, [this, i] { pressed(i); });
+    connect(m_ui->cmdFunc5_5, &QPushButton::clicked, this, [this] {
+        m_ui->cmdFunc5_5->setEnabled(false); // once per run
+        Q_EMIT queueRequested();
+    });
+}
+
+void Func5Page::setQueueEnabled(bool enabled)
+{
+    m_ui->cmdFunc5_5->setEnabled(enabled);
 }
 
 Func5Page::~Func5Page()

@@ -28,10 +28,15 @@ public:
     /// Shows `folder` and chooses `fileName` in it (as the user would).
     void chooseFile(const QString &folder, const QString &fileName);
 
+    /// The queue button: enabled after a run that left computers unreachable.
+    void setQueueEnabled(bool enabled);
+
 Q_SIGNALS:
     /// A distribution: `code` 500, 510 or 520 with the file's full path.
     void batchRequested(int code, const QString &filePath);
     void exportRequested();
+    /// "未到達のPCを再試行キューへ": the unreachable computers of the last run go to the queue.
+    void queueRequested();
 
 private:
     void fillDrives(const QString &startFolder);

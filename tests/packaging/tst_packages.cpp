@@ -160,7 +160,13 @@ void TestPackages::package_data()
                            u"f|/opt/tarvo-console/schema-mariadb.sql"_s,
                            u"f|/opt/tarvo-console/schema-sqlite.sql"_s,
                            u"f|/usr/share/applications/tarvo-console.desktop"_s,
-                           u"f|"_s + icons + u"tarvo-console.svg"_s};
+                           u"f|"_s + icons + u"tarvo-console.svg"_s,
+                           u"l|/opt/tarvo-console/TarvoQueue.sqlite -> "
+                           "/var/lib/tarvo-console/TarvoQueue.sqlite"_s,
+                           u"l|/opt/tarvo-console/TarvoQueue.files -> "
+                           "/var/lib/tarvo-console/TarvoQueue.files"_s};
+    for (const QString &name : {u"tarvo-console-queue.service"_s, u"tarvo-console-queue.timer"_s})
+        console << u"f|/lib/systemd/system/%1|%1"_s.arg(name);
     for (const QString &name : {u"TarvoControl.mm1"_s, u"TarvoControl.mm2"_s,
                                 u"TarvoControl.mm3"_s, u"TarvoControl-guide.html"_s})
         console << u"f|/opt/tarvo-console/%1|%1"_s.arg(name);

@@ -128,6 +128,13 @@ bool AgentProcess::start()
     return waitForLine(listeningText());
 }
 
+QStringList AgentProcess::allTexts()
+{
+    while (m_process.state() == QProcess::Running && m_process.waitForReadyRead(0)) {
+    }
+    return texts();
+}
+
 void AgentProcess::takeOutput()
 {
     m_pending += m_process.readAllStandardOutput();
@@ -158,6 +165,17 @@ bool AgentProcess::waitForLineCount(const QString &text, qsizetype count, int ti
     while (texts().count(text) < count) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return texts().count(text) >= count;
+        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return true;
+}
+
+bool AgentProcess::waitForLinesContaining(const QString &part, qsizetype count, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (texts().filter(part).size() < count) {
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return texts().filter(part).size() >= count;
         m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
     return true;

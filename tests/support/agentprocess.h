@@ -63,12 +63,16 @@ public:
     bool waitForLine(const QString &text, int timeoutMs = 10000);
     /// Waits until `count` status lines with the text `text` have been printed.
     bool waitForLineCount(const QString &text, qsizetype count, int timeoutMs = 10000);
+    /// Waits until `count` status lines whose text contains `part` have been printed.
+    bool waitForLinesContaining(const QString &part, qsizetype count, int timeoutMs = 10000);
     /// The status line of the agent listening on its port.
     QString listeningText() const;
     /// Waits until the process has ended; its exit code through `exitCode`.
     bool waitForExit(int timeoutMs = 10000, int *exitCode = nullptr);
     /// The texts of the status lines so far (without the date and TAB).
     QStringList texts();
+    /// The same, up to everything the agent has written by now, not only what was read.
+    QStringList allTexts();
     QString standardError();
     /// Sends `signalNumber` to the process.
     bool signal(int signalNumber);

@@ -1,9 +1,11 @@
 // The console window against a real agent: the pages' buttons, the tree, the address boxes and
 // a batch run with two slots over five ticked computers.
+#include "common/clock.h"
 #include "console/batchrun.h"
 #include "console/batchworker.h"
 #include "console/consoletargets.h"
 #include "console/consolesettings.h"
+#include "console/jobqueue.h"
 #include "console/networktree.h"
 #include "console/resultlist.h"
 #include "console/ui/frmclient.h"
@@ -349,6 +351,27 @@ void TestConsoleWindow::batchWithTwoSlots()
         else
             QCOMPARE(line, (QStringList{u"pc%1"_s.arg(row + 1), u"NG"_s, u"接続中･･･"_s}));
     }
+    // The three that were not reached go to the queue as one job of the same command.
+    QPushButton *toQueue = find<QPushButton>(u"cmdFunc2_1"_s);
+    QVERIFY(toQueue->isEnabled());
+    QString queued;
+    QTimer::singleShot(0, this, [&queued] {
+        if (auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            queued = shown->text();
+            shown->accept();
+        }
+    });
+    click(u"cmdFunc2_1"_s);
+    QCOMPARE(queued, u"未到達のPC 3 台を再試行キューのジョブ 1 に登録しました！"_s);
+    QVERIFY(!toQueue->isEnabled());
+    Clock clock;
+    JobQueue queue(m_console.path(), clock);
+    QVERIFY(queue.open());
+    QCOMPARE(queue.job(1).value_or(QueueJob{}).command, u"collect"_s);
+    QStringList queuedHosts;
+    for (const QueueEntry &entry : queue.entries(1).value_or(QList<QueueEntry>{}))
+        queuedHosts.append(entry.host + u'/' + entry.state);
+    QCOMPARE(queuedHosts, (QStringList{u"pc3/pending"_s, u"pc4/pending"_s, u"pc5/pending"_s}));
 
     // A second batch, then closing the window while workers wait: every worker ends with it.
     group->setCheckState(0, Qt::Unchecked);
