@@ -127,13 +127,14 @@ qint64 JobQueue::now() const
 
 QString JobQueue::jobFolder(qint64 job) const
 {
-    return QDir(m_folder).filePath(QString::fromUtf16(FilesFolder) + u'/' + QString::number(job));
+    return QDir(m_folder).absoluteFilePath(QString::fromUtf16(FilesFolder) + u'/' + QString::number(job));
 }
 
 bool JobQueue::open(const QString &connectionString)
 {
     m_shared = !connectionString.isEmpty();
-    const QString path = QDir(m_folder).filePath(QString::fromUtf16(FileName));
+    // Absolute: the database layer takes a relative file from its own base folder.
+    const QString path = QDir(m_folder).absoluteFilePath(QString::fromUtf16(FileName));
     m_location = m_shared ? u"QueueConnection"_s : path;
     if (!m_shared && !QFileInfo::exists(path)) {
         // An empty file is an empty SQLite database; created so that Database accepts it.

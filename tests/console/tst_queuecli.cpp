@@ -98,9 +98,12 @@ void tst_QueueCli::writeConsoleFile(const QString &name, const QByteArray &bytes
 
 Run tst_QueueCli::console(const QStringList &arguments)
 {
+    // The folder given relative to the working directory, as a user types it.
+    const QFileInfo folder(m_console.path());
     QProcess process;
+    process.setWorkingDirectory(folder.absolutePath());
     process.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
-                  QStringList{u"--folder"_s, m_console.path()} + arguments);
+                  QStringList{u"--folder"_s, folder.fileName()} + arguments);
     Run run;
     if (!process.waitForFinished(60000))
         return run;
