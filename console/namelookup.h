@@ -11,8 +11,8 @@
 class HostResolver;
 class NameTable;
 
-/// The name lookups of one run (a batch, a status round, a queue round, one command of the
-/// single connection). A dotted address is used as it stands; a name is asked of the resolver
+/// The name lookups of one run (a batch, a status round, a round of a waking batch, one command
+/// of the single connection). A dotted address is used as it stands; a name is asked of the resolver
 /// once per run, however many workers want it; when the resolver does not know the name, the
 /// address a provider put into the name table is used instead.
 class NameLookup : public QObject

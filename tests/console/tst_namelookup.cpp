@@ -4,6 +4,7 @@
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
 #include "console/nametable.h"
+#include "net/hostresolver.h"
 #include "pluggedresolver.h"
 #include "support/agentprocess.h"
 #include "support/scriptedagent.h"
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void batch();
     void single_data();
     void single();
+    void systemResolver();
 
 private:
     quint16 m_port = 0;
@@ -224,6 +226,24 @@ void tst_NameLookup::single()
                          [&](const QString &text) { return text.startsWith(status); }),
              qPrintable(frontEnd.statuses.join(u'|')));
     QCOMPARE(resolver.asked, QStringList{host});
+}
+
+// The system's resolver answers on the event thread from its own threads: /etc/hosts knows
+// localhost, and a name under "invalid" is unknown without a query.
+void tst_NameLookup::systemResolver()
+{
+    SystemHostResolver resolver;
+    resolver.expectConcurrent(2);
+    QSignalSpy answers(&resolver, &HostResolver::lookedUp);
+    resolver.lookUp(u"localhost"_s);
+    resolver.lookUp(u"pc-01.invalid"_s);
+    QTRY_COMPARE(answers.size(), 2);
+    QMap<QString, QVariantList> byName;
+    for (const QVariantList &answer : answers)
+        byName.insert(answer.at(0).toString(), answer);
+    QCOMPARE(byName[u"localhost"_s].at(1).toString(), u"127.0.0.1"_s);
+    QCOMPARE(byName[u"pc-01.invalid"_s].mid(1), (QVariantList{QString(), 11001}));
+    QCOMPARE(resolver.maxThreads(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_NameLookup)
