@@ -19,7 +19,7 @@ SystemHostResolver::SystemHostResolver(QObject *parent)
     : HostResolver(parent), m_relay(std::make_shared<Relay>()), m_pool(new QThreadPool)
 {
     m_relay->owner = this;
-    m_pool->setMaxThreadCount(1);
+    m_pool->setMaxThreadCount(MinThreads);
 }
 
 SystemHostResolver::~SystemHostResolver()
@@ -38,7 +38,7 @@ SystemHostResolver::~SystemHostResolver()
 
 void SystemHostResolver::expectConcurrent(int lookups)
 {
-    const int threads = qBound(1, lookups, MaxThreads);
+    const int threads = qBound(int(MinThreads), lookups, int(MaxThreads));
     if (threads > m_pool->maxThreadCount())
         m_pool->setMaxThreadCount(threads);
 }

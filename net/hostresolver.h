@@ -38,12 +38,15 @@ public:
     /// Enough threads that a batch of 256 workers never waits for one; more would only hold
     /// memory for lookups that queue at the name server anyway.
     static constexpr int MaxThreads = 256;
+    /// A few even for one connection: a lookup that hangs holds its thread until the name
+    /// service gives up, and the next command's lookup must not queue behind it.
+    static constexpr int MinThreads = 4;
 
     explicit SystemHostResolver(QObject *parent = nullptr);
     ~SystemHostResolver() override;
 
     void lookUp(const QString &name) override;
-    /// Threads: `lookups` bounded to 1..MaxThreads (never fewer than asked before).
+    /// Threads: `lookups` bounded to MinThreads..MaxThreads (never fewer than asked before).
     void expectConcurrent(int lookups) override;
     int maxThreads() const;
 
