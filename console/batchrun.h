@@ -75,7 +75,6 @@ private:
     ConsoleFrontEnd &m_frontEnd;
     int m_startDelayMs;
     std::unique_ptr<NameLookup> m_lookup; // this run's
-
     int m_code = 0;
     QString m_filePath;
     QList<BatchResult> m_rows;

@@ -25,8 +25,8 @@ struct BatchJob
 
 /// One batch worker (the worker window's logic): connects to one agent, sends one request (a
 /// file request streams the file from disk), waits for the reply, and ends with "OK" or "NG"
-/// and a status text. Its time-out counts from its creation, the name lookup included. finished() is emitted once, on
-/// every path, after the sockets are closed.
+/// and a status text. Its time-out counts from its creation, the name lookup included.
+/// finished() is emitted once, on every path, after the sockets are closed.
 class BatchWorker : public QObject
 {
     Q_OBJECT
