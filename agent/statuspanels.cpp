@@ -1,7 +1,7 @@
 #include "agent/statuspanels.h"
 
 #include "common/clock.h"
-#include "net/baswsock.h"
+#include "net/hostresolver.h"
 #include "platform/probes/os.h"
 
 #include <QSysInfo>
@@ -17,14 +17,24 @@ constexpr int TickMarginMs = 20;
 } // namespace
 
 StatusPanels::StatusPanels(const Clock &clock, QString computerName, QObject *parent)
-    : QObject(parent), m_clock(clock), m_computerName(std::move(computerName)),
-      m_address(m_computerName.isEmpty() ? QString() : basWSock::HostToAddress(m_computerName))
+    : QObject(parent), m_clock(clock), m_computerName(std::move(computerName))
 {
+    if (!m_computerName.isEmpty()) {
+        m_resolver = std::make_unique<SystemHostResolver>();
+        connect(m_resolver.get(), &HostResolver::lookedUp, this,
+                [this](const QString &, const QString &address, int) {
+                    m_address = address;
+                    Q_EMIT addressChanged();
+                });
+        m_resolver->lookUp(m_computerName);
+    }
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &StatusPanels::tick);
     scheduleNextTick();
 }
+
+StatusPanels::~StatusPanels() = default;
 
 QString StatusPanels::dateText() const
 {

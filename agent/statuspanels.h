@@ -7,17 +7,23 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 class Clock;
+class HostResolver;
 
 /// What the agent window's status bar shows besides the run state: the computer name, its IPv4
-/// address, and the date and time, which it keeps current with one timer tick per minute.
+/// address, and the date and time, which it keeps current with one timer tick per minute. The
+/// address is looked up off the event thread, so the window paints while the name server thinks.
 class StatusPanels : public QObject
 {
     Q_OBJECT
 public:
     StatusPanels(const Clock &clock, QString computerName, QObject *parent = nullptr);
+    ~StatusPanels() override;
 
     const QString &computerName() const { return m_computerName; }
+    /// "" until the lookup of the computer name has answered (and for an unknown name).
     const QString &address() const { return m_address; }
     /// "yyyy/mm/dd" and "h:mm" of the clock now.
     QString dateText() const;
@@ -30,6 +36,8 @@ public:
 Q_SIGNALS:
     /// The minute has changed: the date and time panels are to be shown again.
     void clockChanged();
+    /// The computer's address is known.
+    void addressChanged();
 
 private:
     void tick();
@@ -38,6 +46,7 @@ private:
     const Clock &m_clock;
     QString m_computerName;
     QString m_address;
+    std::unique_ptr<HostResolver> m_resolver;
     QTimer m_timer;
 };
 

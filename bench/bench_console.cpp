@@ -4,11 +4,16 @@
 // distribution's rate; the single connection's 400 round trip, command to dispatched view,
 // p50 and p99; a status run (request 300 only) over the 200 agents (MaxControl 50) and over a
 // /24 of which 3 answer; the batch again over TLS (TlsAccept=plain,psk, TlsConnect=psk).
-// Run them all, or one: bench_console [batch|distribute|roundtrip|status]
+// collect over 10,000 stand-ins named in TarvoNetwork.ini with a plugged resolver (50 ms, one name
+// in a hundred never answered), MaxControl 256, Timeout 3, beside the same run given addresses.
+// Run them all, or one: bench_console [batch|distribute|roundtrip|status|names [count]]
 #include "console/agentconnection.h"
+#include "console/batchrun.h"
 #include "console/consolesettings.h"
 #include "console/frontend.h"
 #include "console/nametable.h"
+#include "net/frame.h"
+#include "net/hostresolver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,13 +23,20 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -306,12 +318,191 @@ void benchRoundTrip()
                 micros.size(), at(0.5), at(0.99));
 }
 
+// --- Names looked up through a plugged resolver ---------------------------------------------
+
+// The stand-ins of the names bench: one listening socket per address, all in one child process
+// with one epoll loop, since thousands of agent processes would not fit beside the console on a
+// small machine. Each answers the first bytes of a connection with 141 and closes when the
+// console does.
+QString standInAddress(int i)
+{
+    return u"127.10.%1.%2"_s.arg(i / 250).arg(i % 250 + 1);
+}
+
+QString standInName(int i)
+{
+    return u"pc%1"_s.arg(i, 5, 10, QChar(u'0'));
+}
+
+int runStandIns(int count, quint16 port)
+{
+    const int poll = ::epoll_create1(EPOLL_CLOEXEC);
+    constexpr quint64 ListenBit = 1ULL << 32;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        ::inet_pton(AF_INET, qPrintable(standInAddress(i)), &address.sin_addr);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::listen(fd, 64) != 0) {
+            std::printf("failed %s\n", qPrintable(standInAddress(i)));
+            std::fflush(stdout);
+            return 1;
+        }
+        epoll_event event{EPOLLIN, {}};
+        event.data.u64 = ListenBit | quint64(fd);
+        ::epoll_ctl(poll, EPOLL_CTL_ADD, fd, &event);
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const QByteArray reply = Frame::build(Frame::RunCollector + 1, "\r\n");
+    std::vector<bool> answered(1 << 20, false);
+    epoll_event events[256];
+    char buffer[4096];
+    for (;;) {
+        const int n = ::epoll_wait(poll, events, 256, -1);
+        for (int k = 0; k < n; ++k) {
+            const int fd = int(events[k].data.u64 & 0xFFFFFFFF);
+            if (events[k].data.u64 & ListenBit) {
+                for (int client; (client = ::accept4(fd, nullptr, nullptr,
+                                                     SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+                    epoll_event event{EPOLLIN, {}};
+                    event.data.u64 = quint64(client);
+                    ::epoll_ctl(poll, EPOLL_CTL_ADD, client, &event);
+                }
+                continue;
+            }
+            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                answered[size_t(fd)] = false;
+                ::close(fd);
+                continue;
+            }
+            if (!answered[size_t(fd)]) {
+                answered[size_t(fd)] = true;
+                ::send(fd, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
+            }
+        }
+    }
+}
+
+/// Answers every name after `delayMs` with its stand-in's address, except one name in a hundred,
+/// which it never answers: a site whose secondary name server is down.
+class BenchResolver : public HostResolver
+{
+public:
+    explicit BenchResolver(int delayMs) : m_delayMs(delayMs) {}
+    void lookUp(const QString &name) override
+    {
+        const int i = name.mid(2).toInt();
+        if (i % 100 == 99)
+            return;
+        QTimer::singleShot(m_delayMs, this, [this, name, i] {
+            Q_EMIT lookedUp(name, standInAddress(i), 0);
+        });
+    }
+
+private:
+    int m_delayMs;
+};
+
+/// The console side, in a process of its own so that its peak RSS is its own: collect over the
+/// stand-ins named in TarvoNetwork.ini (or given as addresses), MaxControl 256, Timeout 3.
+int runNamesConsole(int count, quint16 port, bool named)
+{
+    QTemporaryDir folder;
+    QFile ini(folder.filePath(QString::fromUtf16(NetworkInventory::FileName)));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[Fleet]\r\n");
+    for (int i = 0; i < count; ++i)
+        ini.write(standInName(i).toLatin1() + "=\r\n");
+    ini.close();
+    const NetworkInventory inventory = NetworkInventory::load(ini.fileName());
+    BenchResolver resolver(50);
+    NameTable names(&resolver);
+    inventory.fill(names);
+    QStringList hosts;
+    QString error;
+    ExpandTargets({u"@Fleet"_s}, inventory, hosts, error);
+    if (!named) {
+        for (int i = 0; i < hosts.size(); ++i)
+            hosts[i] = standInAddress(i);
+    }
+    ConsoleSettings settings;
+    settings.Port = QString::number(port);
+    settings.Timeout = u"3"_s;
+    settings.MaxControl = u"256"_s;
+    ComputeConsoleSettingsNumbers(settings);
+    SilentFrontEnd frontEnd;
+    BatchRun batch(settings, names, frontEnd, 0);
+    QEventLoop loop;
+    QObject::connect(&batch, &BatchRun::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    if (!batch.start(hosts, Frame::RunCollector))
+        return 1;
+    loop.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    int ok = 0, timedOut = 0;
+    for (const BatchResult &row : batch.rows()) {
+        ok += row.result == u"OK";
+        timedOut += row.status == u"タイムアウト！";
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.3f %ld %d %d %d\n", seconds, usage.ru_maxrss, ok, timedOut, batch.lookups());
+    return 0;
+}
+
+void benchNames(int count)
+{
+    const quint16 port = freePort();
+    QProcess standIns;
+    standIns.start(QCoreApplication::applicationFilePath(),
+                   {u"standins"_s, QString::number(count), QString::number(port)});
+    if (!standIns.waitForReadyRead(120000) || !standIns.readLine().startsWith("ready")) {
+        std::printf("names: the stand-ins did not start\n");
+        return;
+    }
+    for (const bool named : {false, true}) {
+        QProcess console;
+        console.start(QCoreApplication::applicationFilePath(),
+                      {u"names-console"_s, QString::number(count), QString::number(port),
+                       named ? u"named"_s : u"addresses"_s});
+        console.waitForFinished(600000);
+        const QStringList figures = QString::fromLatin1(console.readAll()).split(u' ');
+        if (figures.size() < 5) {
+            std::printf("names: the console run failed\n");
+            continue;
+        }
+        std::printf("collect over %d stand-ins %s, MaxControl 256, Timeout 3: %s s, console peak "
+                    "RSS %.1f MiB, %s OK, %s timed out, %s lookups\n",
+                    count,
+                    named ? "named in TarvoNetwork.ini (lookups 50 ms, 1 in 100 never answered)"
+                          : "given as addresses",
+                    qPrintable(figures[0]), figures[1].toDouble() / 1024.0,
+                    qPrintable(figures[2]), qPrintable(figures[3]),
+                    qPrintable(figures[4].trimmed()));
+    }
+    standIns.kill();
+    standIns.waitForFinished(10000);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    // The names bench's own children: the stand-ins, and the console runs.
+    if (only == u"standins" && argc > 3)
+        return runStandIns(std::atoi(argv[2]), quint16(std::atoi(argv[3])));
+    if (only == u"names-console" && argc > 4)
+        return runNamesConsole(std::atoi(argv[2]), quint16(std::atoi(argv[3])),
+                               std::strcmp(argv[4], "named") == 0);
     if (only.isEmpty() || only == u"roundtrip")
         benchRoundTrip();
     if (only.isEmpty() || only == u"batch") {
@@ -322,5 +513,7 @@ int main(int argc, char **argv)
         benchDistribution();
     if (only.isEmpty() || only == u"status")
         benchStatus();
+    if (only.isEmpty() || only == u"names")
+        benchNames(argc > 2 ? std::atoi(argv[2]) : 10000);
     return 0;
 }

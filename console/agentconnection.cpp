@@ -5,6 +5,7 @@
 #include "console/consolesettings.h"
 #include "console/consoletls.h"
 #include "console/frontend.h"
+#include "console/namelookup.h"
 #include "console/nametable.h"
 #include "net/baswsock.h"
 #include "net/protocol.h"
@@ -99,9 +100,24 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
     m_frontEnd.showStatus(u"ソケットが生成されました！"_s);
     setState(Connecting);
     m_timeout.start(m_settings.TimeoutMs);
-    m_session->connectTo(m_names.resolve(host), m_settings.Port);
+    // One command is one run: its name is looked up afresh, and the lookup of a command that
+    // timed out cannot reach the next one.
+    m_lookup = std::make_unique<NameLookup>(m_names, 1);
+    m_lookup->find(host, this, [this](const NameLookup::Target &target) {
+        onTargetFound(target.address, target.wsaError);
+    });
     m_frontEnd.showStatus(u"接続しています･･･"_s);
     return true;
+}
+
+void AgentConnection::onTargetFound(const QString &address, int wsaError)
+{
+    if (!m_busy || m_state != Connecting)
+        return;
+    if (address.isEmpty())
+        m_session->failConnect(wsaError);
+    else
+        m_session->connectTo(address, m_settings.Port);
 }
 
 void AgentConnection::onConnected()

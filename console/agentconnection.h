@@ -6,9 +6,12 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class AgentSession;
 class Clock;
 class ConsoleFrontEnd;
+class NameLookup;
 class NameTable;
 struct ConsoleSettings;
 
@@ -16,7 +19,8 @@ struct ConsoleSettings;
 /// request, reassembles the reply, shows it through the front end and the Show* signals, sends
 /// the end request where the protocol table says so, and closes. Status texts and boxes come in
 /// the order the window has always shown them. One command at a time; a reply that does not
-/// come within the settings' Timeout ends the command.
+/// come within the settings' Timeout ends the command. The target's name is looked up off the
+/// event thread, within the same Timeout, so the window never waits on a name server.
 class AgentConnection : public QObject
 {
     Q_OBJECT
@@ -79,6 +83,7 @@ Q_SIGNALS:
 
 private:
     void setState(State state);
+    void onTargetFound(const QString &address, int wsaError);
     void onConnected();
     void onConnectFailed();
     void onHandshakeFailed(const QString &reason);
@@ -102,6 +107,7 @@ private:
     const Clock *m_clock = nullptr;
     quint32 m_maxReplyBytes = Frame::DefaultMaxBytes;
     AgentSession *m_session = nullptr;
+    std::unique_ptr<NameLookup> m_lookup; // the current command's; a late answer dies with it
     TransferDeadline m_timeout;
     State m_state = Idle;
     bool m_busy = false;

@@ -61,6 +61,13 @@ void AgentSession::connectTo(const QString &address, const QString &port)
     }, Qt::QueuedConnection);
 }
 
+void AgentSession::failConnect(int wsaError)
+{
+    QMetaObject::invokeMethod(this, [this, wsaError] {
+        Q_EMIT connectFailed(wsaError, WsaErrorText(wsaError));
+    }, Qt::QueuedConnection);
+}
+
 void AgentSession::onFailed(int failure, int wsaError, const QString &errorText)
 {
     using Failure = StreamConnection::Failure;

@@ -33,6 +33,9 @@ public:
     /// connectFailed(). A target that cannot even be tried (unknown name) fails the same way,
     /// from the event loop.
     void connectTo(const QString &address, const QString &port);
+    /// Fails the connect as an unknown name does (connectFailed() with `wsaError` and its text,
+    /// from the event loop), for a name the lookup found no address for.
+    void failConnect(int wsaError);
     /// Sends every byte of `frame`; sent() or sendFailed() follows.
     void send(QByteArray frame);
     /// Sends `head` followed by the file's first `fileBytes` bytes read in chunks as the socket

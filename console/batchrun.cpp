@@ -2,6 +2,7 @@
 
 #include "console/batchworker.h"
 #include "console/consolesettings.h"
+#include "console/namelookup.h"
 #include "net/frame.h"
 #include "net/protocol.h"
 #include "signing/updatesignature.h"
@@ -76,6 +77,8 @@ bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath
     for (const QString &host : hosts)
         m_rows.append(BatchResult{.host = host});
     m_slots = QList<int>(m_settings.MaxControlCount, FreeSlot);
+    // The workers of the last run are over: their lookups go with them.
+    m_lookup = std::make_unique<NameLookup>(m_names, m_settings.MaxControlCount);
     m_nextRow = 0;
     m_done = 0;
     m_peakWorkers = 0;
@@ -86,6 +89,11 @@ bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath
         Q_EMIT finished();
     }
     return true;
+}
+
+int BatchRun::lookups() const
+{
+    return m_lookup ? m_lookup->lookups() : 0;
 }
 
 int BatchRun::activeWorkers() const
@@ -122,7 +130,7 @@ void BatchRun::startNext()
 
 BatchWorker *BatchRun::startWorker(const BatchJob &job, int startDelayMs)
 {
-    auto *worker = new BatchWorker(job, m_settings, m_names, m_frontEnd, startDelayMs, this);
+    auto *worker = new BatchWorker(job, m_settings, *m_lookup, m_frontEnd, startDelayMs, this);
     connect(worker, &BatchWorker::finished, this, &BatchRun::onWorkerFinished,
             Qt::QueuedConnection);
     Q_EMIT workerStarted(worker);

@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class ConsoleFrontEnd;
+class NameLookup;
 class NameTable;
 struct ConsoleSettings;
 
@@ -29,7 +31,8 @@ struct BatchResult
 
 /// A batch run over many computers (StartBatch and the slot table): at most MaxControlCount
 /// workers at a time, each started in row order as soon as a slot is free; each worker writes
-/// its outcome into its row and frees its slot when it ends.
+/// its outcome into its row and frees its slot when it ends. Each run looks every name up once,
+/// with the resolver of the name table, off the event thread.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -52,6 +55,8 @@ public:
     int activeWorkers() const;
     /// The most workers that were alive at the same time in this run.
     int peakWorkers() const { return m_peakWorkers; }
+    /// Names given to the resolver in this run (each at most once).
+    int lookups() const;
 
 Q_SIGNALS:
     /// A worker was created for `row` (the windows show a worker window for it).
@@ -70,6 +75,7 @@ private:
     const NameTable &m_names;
     ConsoleFrontEnd &m_frontEnd;
     int m_startDelayMs;
+    std::unique_ptr<NameLookup> m_lookup; // this run's
     int m_code = 0;
     QString m_filePath;
     QList<BatchResult> m_rows;

@@ -5,7 +5,7 @@
 #include "console/consolesettings.h"
 #include "console/consoletls.h"
 #include "console/frontend.h"
-#include "console/nametable.h"
+#include "console/namelookup.h"
 #include "net/baswsock.h"
 #include "net/protocol.h"
 #include "net/requestbuilder.h"
@@ -24,9 +24,9 @@ QString fileTime(const QDateTime &when)
 } // namespace
 
 BatchWorker::BatchWorker(const BatchJob &job, const ConsoleSettings &settings,
-                         const NameTable &names, ConsoleFrontEnd &frontEnd, int startDelayMs,
+                         NameLookup &lookup, ConsoleFrontEnd &frontEnd, int startDelayMs,
                          QObject *parent)
-    : QObject(parent), m_job(job), m_settings(settings), m_names(names), m_frontEnd(frontEnd),
+    : QObject(parent), m_job(job), m_settings(settings), m_lookup(lookup), m_frontEnd(frontEnd),
       m_lblClient(u"処理待ち･･･"_s), m_lblClientResult(u"NG"_s)
 {
     m_tmrStart.setSingleShot(true);
@@ -126,9 +126,22 @@ void BatchWorker::connectAgent()
     }
     Q_EMIT socketStatus(u"ソケットが生成されました！"_s);
     m_state = Connecting;
-    m_roundTrip.start();
-    m_session->connectTo(m_names.resolve(m_job.host), m_settings.Port);
+    m_lookup.find(m_job.host, this, [this](const NameLookup::Target &target) {
+        onTargetFound(target.address, target.wsaError);
+    });
     Q_EMIT socketStatus(u"接続しています･･･"_s);
+}
+
+void BatchWorker::onTargetFound(const QString &address, int wsaError)
+{
+    // An answer after the time-out finds the worker ended: it is dropped.
+    if (m_finished || m_state != Connecting)
+        return;
+    m_roundTrip.start();
+    if (address.isEmpty())
+        m_session->failConnect(wsaError);
+    else
+        m_session->connectTo(address, m_settings.Port);
 }
 
 void BatchWorker::onConnected()

@@ -10,7 +10,7 @@
 
 class AgentSession;
 class ConsoleFrontEnd;
-class NameTable;
+class NameLookup;
 struct ConsoleSettings;
 
 /// What a batch run hands to one worker.
@@ -26,8 +26,8 @@ struct BatchJob
 
 /// One batch worker (the worker window's logic): connects to one agent, sends one request (a
 /// file request streams the file from disk), waits for the reply, and ends with "OK" or "NG"
-/// and a status text. Its time-out counts from its creation. finished() is emitted once, on
-/// every path, after the sockets are closed.
+/// and a status text. Its time-out counts from its creation, the name lookup included.
+/// finished() is emitted once, on every path, after the sockets are closed.
 class BatchWorker : public QObject
 {
     Q_OBJECT
@@ -42,7 +42,8 @@ public:
     static constexpr quint32 MaxReplyBytes = 64 * 1024;
 
     /// The windows start after one second; the command line at once (`startDelayMs` 0).
-    BatchWorker(const BatchJob &job, const ConsoleSettings &settings, const NameTable &names,
+    /// `lookup`: the run's name lookups, shared by its workers.
+    BatchWorker(const BatchJob &job, const ConsoleSettings &settings, NameLookup &lookup,
                 ConsoleFrontEnd &frontEnd, int startDelayMs, QObject *parent = nullptr);
     ~BatchWorker() override;
 
@@ -83,6 +84,7 @@ private:
     void run();
     bool isFileRequest() const;
     void connectAgent();
+    void onTargetFound(const QString &address, int wsaError);
     void onConnected();
     void onConnectFailed();
     void sendTextRequest();
@@ -102,7 +104,7 @@ private:
 
     BatchJob m_job;
     const ConsoleSettings &m_settings;
-    const NameTable &m_names;
+    NameLookup &m_lookup;
     ConsoleFrontEnd &m_frontEnd;
     AgentSession *m_session = nullptr;
     QTimer m_tmrStart;

@@ -2,11 +2,9 @@
 
 #include "common/codepage.h"
 #include "common/profilefile.h"
-#include "net/baswsock.h"
+#include "net/hostresolver.h"
 
 #include <QHostAddress>
-
-#include <netinet/in.h>
 
 using namespace Qt::StringLiterals;
 
@@ -15,13 +13,26 @@ namespace {
 // The inventory is our own file, not read through a Windows buffer: no size cut applies.
 constexpr int WholeFile = 1 << 24;
 
-bool isDottedAddress(const QString &host)
+} // namespace
+
+NameTable::NameTable(HostResolver *resolver) : m_resolver(resolver) {}
+
+NameTable::~NameTable() = default;
+
+HostResolver &NameTable::resolver() const
+{
+    if (m_resolver)
+        return *m_resolver;
+    if (!m_systemResolver)
+        m_systemResolver = std::make_shared<SystemHostResolver>();
+    return *m_systemResolver;
+}
+
+bool NameTable::isDottedAddress(const QString &host)
 {
     QHostAddress address;
     return address.setAddress(host) && address.protocol() == QAbstractSocket::IPv4Protocol;
 }
-
-} // namespace
 
 void NameTable::add(const QString &name, const QString &address)
 {
@@ -32,18 +43,6 @@ void NameTable::add(const QString &name, const QString &address)
 QString NameTable::address(const QString &name) const
 {
     return m_addresses.value(name.toLower());
-}
-
-QString NameTable::resolve(const QString &host) const
-{
-    if (isDottedAddress(host))
-        return host;
-    const QString known = address(host);
-    // The resolver is asked only when a provider knows an address to fall back on; otherwise
-    // the connection's own lookup gives the usual failure for an unknown name.
-    if (known.isEmpty() || basWSock::ResolveHost(host) != INADDR_NONE)
-        return host;
-    return known;
 }
 
 NetworkInventory NetworkInventory::load(const QString &path)

@@ -5,23 +5,38 @@
 #include <QString>
 #include <QStringList>
 
-/// Addresses of computers that a provider knows (the inventory file, the database, a scan). The
-/// connections consult it when the system resolver does not know a name.
+#include <memory>
+
+class HostResolver;
+
+/// Addresses of computers that a provider knows (the inventory file, the database, a scan), and
+/// the resolver the connections ask first. The connections fall back on a known address when
+/// the resolver does not know a name (see NameLookup).
 class NameTable
 {
 public:
+    /// `resolver` is asked for names (not owned); without one, the system's resolver.
+    explicit NameTable(HostResolver *resolver = nullptr);
+    ~NameTable();
+
+    /// The resolver the connections ask for names; the system's is made on first use, on the
+    /// calling (event) thread.
+    HostResolver &resolver() const;
+
     /// Remembers `address` for `name` (names compare without regard to case). An empty address
     /// is ignored.
     void add(const QString &name, const QString &address);
     /// The known address of `name`; "" when none.
     QString address(const QString &name) const;
-    /// What to connect to: `host` itself when it is a dotted address or the resolver knows it,
-    /// else the known address, else `host` (the connection then fails as for any unknown name).
-    QString resolve(const QString &host) const;
+    /// True when `host` is an IPv4 dotted address, used as it stands.
+    static bool isDottedAddress(const QString &host);
     bool isEmpty() const { return m_addresses.isEmpty(); }
 
 private:
     QHash<QString, QString> m_addresses; // key: name in lower case
+    HostResolver *m_resolver = nullptr;
+    // Shared, so that a copied table asks the same resolver.
+    mutable std::shared_ptr<HostResolver> m_systemResolver;
 };
 
 /// The inventory file TarvoNetwork.ini of the console folder: a section per group, a key per

@@ -79,6 +79,8 @@ void FrmTarvoAgent::addPanels()
     }
     m_panelLabels.at(ComputerName)->setText(m_panels.computerName());
     m_panelLabels.at(Address)->setText(m_panels.address());
+    connect(&m_panels, &StatusPanels::addressChanged, this,
+            [this] { m_panelLabels.at(Address)->setText(m_panels.address()); });
 }
 
 void FrmTarvoAgent::showRunState(bool started)
