@@ -52,8 +52,8 @@ void tst_ConsoleCli::initTestCase()
     write(u"TarvoControl.ini"_s, "[TarvoControl]\r\nPort=" + QByteArray::number(m_port)
                                      + "\r\nTimeout=5\r\nMaxControl=2\r\n");
     // The names resolve only through the inventory's addresses.
-    write(u"TarvoNetwork.ini"_s, "[Lab]\r\npc-a=" + AddressA.toLatin1() + "\r\npc-b="
-                                     + AddressB.toLatin1() + "\r\nnowhere=127.0.3.29\r\n");
+    write(u"TarvoNetwork.ini"_s, "[Lab]\r\npc-a.invalid=" + AddressA.toLatin1() + "\r\npc-b.invalid="
+                                     + AddressB.toLatin1() + "\r\nnowhere.invalid=127.0.3.29\r\n");
     write(u"配布.txt"_s, cp932(u"配布する中身\r\n"_s));
     write(u"TarvoAgent"_s, "not really the agent");
 }
@@ -67,52 +67,52 @@ void tst_ConsoleCli::commands_data()
     QTest::addColumn<QString>("error");      // a text expected on standard error
 
     const QString port = QString::number(freeLoopbackPort());
-    QTest::newRow("params") << QStringList{u"params"_s, u"pc-a"_s} << u"a"_s << 0
+    QTest::newRow("params") << QStringList{u"params"_s, u"pc-a.invalid"_s} << u"a"_s << 0
                             << QStringList{u"[TarvoAgent]"_s, u"ListenAddress="_s + AddressA}
                             << u"パラメータを表示しました！"_s;
-    QTest::newRow("set") << QStringList{u"set"_s, u"pc-a"_s, u"TarvoAgent"_s, u"StatusLog"_s,
+    QTest::newRow("set") << QStringList{u"set"_s, u"pc-a.invalid"_s, u"TarvoAgent"_s, u"StatusLog"_s,
                                         u"300"_s, u"TarvoInfo"_s, u"Subject"_s, u"件名"_s}
                          << u"a"_s << 0 << QStringList() << u"パラメータを更新しました！"_s;
-    QTest::newRow("show") << QStringList{u"show"_s, u"pc-a"_s, u"TarvoAgent.ini"_s} << u"a"_s << 0
+    QTest::newRow("show") << QStringList{u"show"_s, u"pc-a.invalid"_s, u"TarvoAgent.ini"_s} << u"a"_s << 0
                           << QStringList{u"StatusLog=300"_s, u"Subject=件名"_s} << QString();
-    QTest::newRow("show a missing file") << QStringList{u"show"_s, u"pc-a"_s, u"nothing.txt"_s}
+    QTest::newRow("show a missing file") << QStringList{u"show"_s, u"pc-a.invalid"_s, u"nothing.txt"_s}
                                          << u"a"_s << 1 << QStringList()
                                          << u"データファイルの取得に失敗しました！"_s;
     QTest::newRow("files") << QStringList{u"files"_s, AddressB} << u"b"_s << 0
                            << QStringList{u"collect.sh\t17\t"_s} << QString();
-    QTest::newRow("log") << QStringList{u"log"_s, u"pc-b"_s} << u"b"_s << 0
+    QTest::newRow("log") << QStringList{u"log"_s, u"pc-b.invalid"_s} << u"b"_s << 0
                          << QStringList{u"] 受信(300)"_s} << u"稼動ログを表示しました！"_s;
     QTest::newRow("collect a group, one computer missing")
         << QStringList{u"--csv"_s, u"collect"_s, u"@Lab"_s} << u"ab"_s << 1
         << QStringList{u"\"コンピュータ名\",\"結果\",\"ステータス\","_s,
-                       u"\"pc-a\",\"OK\",\"情報収集プログラム実行！\""_s,
-                       u"\"pc-b\",\"OK\",\"情報収集プログラム実行！\""_s,
-                       u"\"nowhere\",\"NG\",\"接続中･･･\""_s}
+                       u"\"pc-a.invalid\",\"OK\",\"情報収集プログラム実行！\""_s,
+                       u"\"pc-b.invalid\",\"OK\",\"情報収集プログラム実行！\""_s,
+                       u"\"nowhere.invalid\",\"NG\",\"接続中･･･\""_s}
         << u"3 computers: 2 OK, 1 NG"_s;
-    QTest::newRow("distribute") << QStringList{u"distribute"_s, u"配布.txt"_s, u"pc-a"_s, AddressB}
+    QTest::newRow("distribute") << QStringList{u"distribute"_s, u"配布.txt"_s, u"pc-a.invalid"_s, AddressB}
                                 << u"ab"_s << 0
-                                << QStringList{u"pc-a\tOK\tファイル配信！"_s,
+                                << QStringList{u"pc-a.invalid\tOK\tファイル配信！"_s,
                                                AddressB + u"\tOK\tファイル配信！"_s}
                                 << u"2 computers: 2 OK, 0 NG"_s;
     QTest::newRow("distribute the agent without restart")
-        << QStringList{u"distribute-collect"_s, u"TarvoAgent"_s, u"pc-a"_s} << QString() << 1
+        << QStringList{u"distribute-collect"_s, u"TarvoAgent"_s, u"pc-a.invalid"_s} << QString() << 1
         << QStringList() << u"「配信＆再起動」で行ってください"_s;
-    QTest::newRow("terminate") << QStringList{u"terminate"_s, u"pc-b"_s} << u"b"_s << 0
-                               << QStringList{u"pc-b\tOK\tエージェント終了！"_s} << QString();
+    QTest::newRow("terminate") << QStringList{u"terminate"_s, u"pc-b.invalid"_s} << u"b"_s << 0
+                               << QStringList{u"pc-b.invalid\tOK\tエージェント終了！"_s} << QString();
     QTest::newRow("nobody listens on the port")
-        << QStringList{u"--port"_s, port, u"--timeout"_s, u"2"_s, u"log"_s, u"pc-a"_s} << QString()
+        << QStringList{u"--port"_s, port, u"--timeout"_s, u"2"_s, u"log"_s, u"pc-a.invalid"_s} << QString()
         << 1 << QStringList() << u"接続できませんでした！"_s;
-    QTest::newRow("unknown command") << QStringList{u"reboot"_s, u"pc-a"_s} << QString() << 2
+    QTest::newRow("unknown command") << QStringList{u"reboot"_s, u"pc-a.invalid"_s} << QString() << 2
                                      << QStringList() << u"usage:"_s;
-    QTest::newRow("set without a value") << QStringList{u"set"_s, u"pc-a"_s, u"TarvoAgent"_s}
+    QTest::newRow("set without a value") << QStringList{u"set"_s, u"pc-a.invalid"_s, u"TarvoAgent"_s}
                                          << QString() << 2 << QStringList() << u"usage:"_s;
     QTest::newRow("unknown group") << QStringList{u"restart"_s, u"@Office"_s} << QString() << 2
                                    << QStringList() << u"unknown group: Office"_s;
-    QTest::newRow("MaxControl 0") << QStringList{u"--max-control"_s, u"0"_s, u"collect"_s, u"pc-a"_s}
+    QTest::newRow("MaxControl 0") << QStringList{u"--max-control"_s, u"0"_s, u"collect"_s, u"pc-a.invalid"_s}
                                   << QString() << 2 << QStringList()
                                   << u"最大同時接続数は1～1000の数値で指定してください。"_s;
     QTest::newRow("a time-out that is no number")
-        << QStringList{u"--timeout"_s, u"soon"_s, u"params"_s, u"pc-a"_s} << QString() << 2
+        << QStringList{u"--timeout"_s, u"soon"_s, u"params"_s, u"pc-a.invalid"_s} << QString() << 2
         << QStringList() << u"タイムアウト値（秒）は1～86400の数値で指定してください。"_s;
 }
 

@@ -43,7 +43,7 @@ void tst_FleetWindow::statusAndWakeFromTheMenu()
           u"[TarvoControl]\r\nPort=%1\r\nTimeout=5\r\nMaxControl=2\r\nWakeAddress=127.0.0.1\r\n"
           "WakePort=%2\r\n"_s.arg(agentFolder.port()).arg(listener.localPort()));
     write(u"TarvoNetwork.ini"_s,
-          u"[教室]\r\npc-up=127.0.4.51,00:11:22:33:44:51\r\npc-off=127.0.4.59\r\n"_s);
+          u"[教室]\r\npc-up.invalid=127.0.4.51,00:11:22:33:44:51\r\npc-off.invalid=127.0.4.59\r\n"_s);
     ConsoleSettings settings = LoadConsoleSettings(console.path());
     frmTarvoControl window(settings, console.path());
     window.show();
@@ -66,7 +66,7 @@ void tst_FleetWindow::statusAndWakeFromTheMenu()
     QCOMPARE(rows->rowCount(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(rows->index(0, 1).data().toString(), u"up"_s, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(rows->index(1, 1).data().toString(), u"down"_s, 10000);
-    QCOMPARE(rows->index(0, 0).data().toString(), u"pc-up"_s);
+    QCOMPARE(rows->index(0, 0).data().toString(), u"pc-up.invalid"_s);
     QCOMPARE(rows->index(0, 3).data().toString(), VersionInfo::text()); // the agent program
     QCOMPARE(rows->index(1, 2).data().toString(), u"-"_s);
 
@@ -74,7 +74,7 @@ void tst_FleetWindow::statusAndWakeFromTheMenu()
     QCOMPARE(group->childCount(), 2);
     QTreeWidgetItem *up = group->child(0);
     QTreeWidgetItem *off = group->child(1);
-    QCOMPARE(off->text(0), u"pc-off"_s);
+    QCOMPARE(off->text(0), u"pc-off.invalid"_s);
     QVERIFY2(up->toolTip(0).contains(u"バージョン："_s + rows->index(0, 3).data().toString()),
              qPrintable(up->toolTip(0)));
     QVERIFY(off->toolTip(0).contains(u"応答なし"_s));
