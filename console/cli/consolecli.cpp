@@ -7,6 +7,7 @@
 #include "console/cli/fleetcommands.h"
 #include "console/cli/keygencommand.h"
 #include "console/cli/queuecommands.h"
+#include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
@@ -111,24 +112,8 @@ int CliRun::usage(const QString &error)
 
 bool CliRun::loadSettings()
 {
-    const QString folder = m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder;
-    m_folder = folder;
-    m_settings = LoadConsoleSettings(folder);
-    if (m_options.port)
-        m_settings.Port = *m_options.port;
-    if (m_options.timeout)
-        m_settings.Timeout = *m_options.timeout;
-    if (m_options.maxControl)
-        m_settings.MaxControl = *m_options.maxControl;
-    ComputeConsoleSettingsNumbers(m_settings);
-    if (const auto problem = CheckConsoleSettings(m_settings)) {
-        write(m_err, m_settings.IniFilePath + u": "_s + *problem + u'\n');
-        return false;
-    }
-    m_inventory = NetworkInventory::load(
-        QDir(folder).filePath(QString::fromUtf16(NetworkInventory::FileName)));
-    m_inventory.fill(m_names);
-    return true;
+    m_folder = m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder;
+    return LoadCliRunSettings(m_options, m_folder, m_err, m_settings, m_inventory, m_names);
 }
 
 bool CliRun::targets(const QStringList &arguments, QStringList &hosts)

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/programfolder.h"
 #include "console/batchrun.h"
+#include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/consolesettings.h"
 #include "console/jobqueue.h"
@@ -88,22 +89,7 @@ int QueueCli::failed(const QString &error)
 
 bool QueueCli::loadSettings()
 {
-    m_settings = LoadConsoleSettings(m_folder);
-    if (m_options.port)
-        m_settings.Port = *m_options.port;
-    if (m_options.timeout)
-        m_settings.Timeout = *m_options.timeout;
-    if (m_options.maxControl)
-        m_settings.MaxControl = *m_options.maxControl;
-    ComputeConsoleSettingsNumbers(m_settings);
-    if (const auto problem = CheckConsoleSettings(m_settings)) {
-        write(m_err, m_settings.IniFilePath + u": "_s + *problem + u'\n');
-        return false;
-    }
-    m_inventory = NetworkInventory::load(
-        QDir(m_folder).filePath(QString::fromUtf16(NetworkInventory::FileName)));
-    m_inventory.fill(m_names);
-    return true;
+    return LoadCliRunSettings(m_options, m_folder, m_err, m_settings, m_inventory, m_names);
 }
 
 bool QueueCli::openQueue()
