@@ -72,6 +72,18 @@ QDateTime fromSeconds(const QVariant &value)
     return value.isNull() ? QDateTime() : QDateTime::fromSecsSinceEpoch(value.toLongLong());
 }
 
+// The rows of a query selecting JobNo, Host, State, Status, LastTry.
+QList<QueueEntry> entriesOf(QSqlQuery &query)
+{
+    QList<QueueEntry> result;
+    while (query.next()) {
+        result.append({query.value(0).toLongLong(), query.value(1).toString(),
+                       query.value(2).toString(), query.value(3).toString(),
+                       fromSeconds(query.value(4))});
+    }
+    return result;
+}
+
 } // namespace
 
 int QueueCommandCode(const QString &command)
@@ -329,13 +341,7 @@ std::optional<QList<QueueEntry>> JobQueue::entries(qint64 job)
     query.addBindValue(job);
     if (!exec(query))
         return std::nullopt;
-    QList<QueueEntry> result;
-    while (query.next()) {
-        result.append({query.value(0).toLongLong(), query.value(1).toString(),
-                       query.value(2).toString(), query.value(3).toString(),
-                       fromSeconds(query.value(4))});
-    }
-    return result;
+    return entriesOf(query);
 }
 
 bool JobQueue::drop(qint64 job)
@@ -445,13 +451,7 @@ std::optional<QList<QueueEntry>> JobQueue::triable(qint64 claimLifeSeconds)
     query.bindValue(u":stale"_s, now() - claimLifeSeconds);
     if (!exec(query))
         return std::nullopt;
-    QList<QueueEntry> result;
-    while (query.next()) {
-        result.append({query.value(0).toLongLong(), query.value(1).toString(),
-                       query.value(2).toString(), query.value(3).toString(),
-                       fromSeconds(query.value(4))});
-    }
-    return result;
+    return entriesOf(query);
 }
 
 bool JobQueue::claim(const QueueEntry &entry, const QString &owner, qint64 claimLifeSeconds)
