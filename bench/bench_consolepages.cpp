@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -123,6 +124,9 @@ void benchQuery(const char *name, const SqlSettings &settings, const QString &fo
         timer.start();
         frmDatabase window(dialogs, settings, u"SELECT * FROM Wide"_s);
         window.show();
+        // The query runs off the window's thread: the rows arrive through the event loop.
+        while (window.isBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         auto *grid = window.findChild<QTableView *>(u"dgdData"_s);
         grid->grab(); // the first rows painted
         firstRows.append(msSince(timer));
@@ -130,7 +134,9 @@ void benchQuery(const char *name, const SqlSettings &settings, const QString &fo
             std::printf("  the grid shows nothing\n");
 
         timer.restart();
-        const CsvSaveResult saved = window.result().save(folder + u"/wide.csv"_s);
+        // What the window's save runs on its thread.
+        const CsvSaveResult saved =
+            QueryResult(settings, u"SELECT * FROM Wide"_s).save(folder + u"/wide.csv"_s);
         saves.append(msSince(timer));
         records = saved.records;
         if (!saved.ok)

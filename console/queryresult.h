@@ -10,6 +10,13 @@
 
 class Database;
 
+/// A whole result, read off the thread that shows it: the column names and every row's values.
+struct QueryTable
+{
+    QStringList columns;
+    QList<QVariantList> rows;
+};
+
 /// The result window's data (frmDatabase) without widgets: one connection held while the
 /// window is open, a model that fetches rows only as the grid shows them, and the CSV save that
 /// runs the statement again so that every record is written, whatever the grid has fetched.
@@ -29,6 +36,11 @@ public:
 
     /// The whole result as CSV bytes, as save() writes them (for standard output).
     std::optional<QByteArray> csv(qint64 *records, int *lossy, DatabaseOutcome *outcome);
+
+    /// Runs the statement on a connection of its own and reads every row: for a thread other
+    /// than the window's, which then shows the table (a connection serves one thread only).
+    static std::optional<QueryTable> fetchAll(const SqlSettings &settings, const QString &queryText,
+                                              DatabaseOutcome *outcome);
 
 private:
     bool ensureOpen(DatabaseOutcome *outcome);

@@ -1,5 +1,6 @@
 #include "console/ui/frmdatabase.h"
 
+#include "console/background.h"
 #include "console/ui/pagedialogs.h"
 #include "ui_frmdatabase.h"
 
@@ -12,13 +13,14 @@ frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, cons
     : QDialog(parent)
     , ui(std::make_unique<Ui::frmDatabase>())
     , m_dialogs(dialogs)
-    , m_result(settings, queryText)
+    , m_settings(settings)
+    , m_queryText(queryText)
 {
     ui->setupUi(this);
     setWindowTitle(PageDialogs::title() + u" - DB参照"_s);
     ui->txtSQL->setPlainText(queryText);
     ui->Adodc1->setText(settings.table);
-    ui->dgdData->setModel(m_result.model());
+    ui->dgdData->setModel(&m_rows);
     ui->dgdData->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // Column widths from the first rows only: measuring every fetched cell delays the first picture.
     ui->dgdData->horizontalHeader()->setResizeContentsPrecision(20);
@@ -31,37 +33,84 @@ frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, cons
 
 frmDatabase::~frmDatabase() = default;
 
+void frmDatabase::setBusy(bool busy, const QString &waiting)
+{
+    m_busy = busy;
+    for (QWidget *button : {ui->cmdButton_0, ui->cmdButton_1})
+        button->setEnabled(!busy);
+    m_dialogs.setBusy(busy);
+    m_dialogs.showStatus(waiting);
+}
+
 void frmDatabase::refresh()
 {
-    DatabaseOutcome outcome;
+    if (m_busy)
+        return;
+    setBusy(true, u"データベースに問い合わせています･･･"_s);
+    struct Fetched
     {
-        BusyPointer busy(m_dialogs);
-        outcome = m_result.run();
+        std::optional<QueryTable> table;
+        DatabaseOutcome outcome;
+    };
+    const SqlSettings settings = m_settings;
+    const QString queryText = m_queryText;
+    RunInBackground<Fetched>(this, [settings, queryText] {
+        Fetched fetched;
+        fetched.table = QueryResult::fetchAll(settings, queryText, &fetched.outcome);
+        return fetched;
+    }, [this](Fetched fetched) {
+        setBusy(false);
+        showTable(fetched.table.value_or(QueryTable{}));
+        // A refused statement: the database's own words, and the grid stays empty.
+        for (const QString &error : std::as_const(fetched.outcome.errors))
+            m_dialogs.message(error);
+    });
+}
+
+void frmDatabase::showTable(const QueryTable &table)
+{
+    m_rows.clear();
+    m_rows.setHorizontalHeaderLabels(table.columns);
+    for (const QVariantList &values : table.rows) {
+        QList<QStandardItem *> row;
+        row.reserve(values.size());
+        for (const QVariant &value : values) {
+            auto *item = new QStandardItem;
+            item->setData(value, Qt::DisplayRole);
+            item->setEditable(false);
+            row.append(item);
+        }
+        m_rows.appendRow(row);
     }
-    // Sized by the rows fetched so far: the grid fetches the rest only when they are scrolled to.
     ui->dgdData->resizeColumnsToContents();
-    // A refused statement: the database's own words, and the grid stays empty.
-    for (const QString &error : std::as_const(outcome.errors))
-        m_dialogs.message(error);
 }
 
 void frmDatabase::saveCsv()
 {
+    if (m_busy)
+        return;
     const QString path = m_dialogs.saveFile(u"CSVファイルに保存"_s,
                                             u"CSVﾌｧｲﾙ (*.csv)|*.csv|すべてのﾌｧｲﾙ (*.*)|*.*"_s);
     if (path.isEmpty())
         return;
-    CsvSaveResult saved;
-    {
-        BusyPointer busy(m_dialogs);
-        saved = m_result.save(path);
-    }
-    if (!saved.ok) {
-        m_dialogs.message(saved.error);
-        return;
-    }
-    // Characters the file's code page cannot hold became "?": say so rather than change data quietly.
-    if (saved.unrepresentable > 0)
-        m_dialogs.message(QString::number(saved.unrepresentable)
-                                    + u" 件の値にShift-JISで表せない文字があり、「?」で保存しました。"_s, true);
+    setBusy(true, u"CSVファイルに保存しています･･･"_s);
+    const SqlSettings settings = m_settings;
+    const QString queryText = m_queryText;
+    // The statement runs again on a connection of the save's own, so that every record is
+    // written whatever the grid holds.
+    RunInBackground<CsvSaveResult>(this, [settings, queryText, path] {
+        return QueryResult(settings, queryText).save(path);
+    }, [this](CsvSaveResult saved) {
+        setBusy(false);
+        if (!saved.ok) {
+            m_dialogs.message(saved.error);
+            return;
+        }
+        // Characters the file's code page cannot hold became "?": say so rather than change
+        // data quietly.
+        if (saved.unrepresentable > 0)
+            m_dialogs.message(QString::number(saved.unrepresentable)
+                                  + u" 件の値にShift-JISで表せない文字があり、「?」で保存しました。"_s,
+                              true);
+    });
 }

@@ -3,6 +3,7 @@
 #include "console/queryresult.h"
 
 #include <QDialog>
+#include <QStandardItemModel>
 
 #include <memory>
 
@@ -17,18 +18,25 @@ class frmDatabase : public QDialog
     Q_OBJECT
 
 public:
-    /// Runs the query at once; the grid fetches further rows as they are scrolled into view.
+    /// Starts the query at once; the rows arrive when the database has answered. The query and
+    /// the CSV save run off the window's thread: a server that does not answer never stops it.
     frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, const QString &queryText,
                 QWidget *parent = nullptr);
     ~frmDatabase() override;
 
-    QueryResult &result() { return m_result; }
+    /// Whether the query or a save is under way.
+    bool isBusy() const { return m_busy; }
 
 private:
     void refresh();
     void saveCsv();
+    void setBusy(bool busy, const QString &waiting = {});
+    void showTable(const QueryTable &table);
 
     std::unique_ptr<Ui::frmDatabase> ui;
     PageDialogs &m_dialogs;
-    QueryResult m_result;
+    SqlSettings m_settings;
+    QString m_queryText;
+    QStandardItemModel m_rows;
+    bool m_busy = false;
 };

@@ -14,7 +14,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +29,16 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Runs the event loop until `done` holds (at most ten seconds): the database steps of the pages
+// answer from another thread.
+template <typename Done>
+void waitUntil(Done done)
+{
+    QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+}
 
 /// Says everything on standard error instead of a box nobody can press.
 class QuietFrontEnd : public ConsoleFrontEnd
@@ -111,6 +123,9 @@ int runPageShots(int argc, char **argv)
     page6.agentSettings()->openFile(ini);
     page6.definitions()->openFile(dat);
     page6.findChild<QAbstractButton *>(u"cmdFunc6Field_0"_s)->click();
+    // The database steps answer through the event loop.
+    auto *columns = page6.findChild<QTreeWidget *>(u"lvwFunc6Field"_s);
+    waitUntil([columns] { return columns->topLevelItemCount() > 0; });
     auto *tabs = page6.findChild<QTabWidget *>(u"sstabFunc6"_s);
     for (int tab = 0; tab < tabs->count(); ++tab) {
         tabs->setCurrentIndex(tab);
@@ -122,6 +137,7 @@ int runPageShots(int argc, char **argv)
     page7.setTableLabel(settings.table);
     page7.findChild<QAbstractButton *>(u"cmdFunc7_0"_s)->click();
     auto *fields = page7.findChild<QListWidget *>(u"lvwFunc7Field"_s);
+    waitUntil([fields] { return fields->count() > 0; });
     for (const QString &name : {u"SysComputerName"_s, u"SysOS"_s, u"SysIPAddress"_s, u"LibcVersion"_s}) {
         if (const auto found = fields->findItems(name, Qt::MatchExactly); !found.isEmpty())
             found.constFirst()->setCheckState(Qt::Checked);
@@ -133,6 +149,7 @@ int runPageShots(int argc, char **argv)
     ok &= save(&timing, output, u"frmTiming.png"_s);
 
     frmDatabase database(dialogs, settings, page7.queryText());
+    waitUntil([&database] { return !database.isBusy(); });
     ok &= save(&database, output, u"frmDatabase.png"_s);
     return ok ? 0 : 1;
 }

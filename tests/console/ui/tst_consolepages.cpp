@@ -242,9 +242,13 @@ private Q_SLOTS:
         m_frontEnd.nextFile = csv;
         QString shown;
         m_dialogs.onModal = [&shown](QDialog *dialog) {
+            // The query and the save run off the window's thread; their outcome comes later.
+            auto *window = static_cast<frmDatabase *>(dialog);
+            QTest::qWaitFor([window] { return !window->isBusy(); }, 10000);
             shown = dialog->windowTitle() + u' '
                     + QString::number(child<QTableView>(dialog, u"dgdData"_s)->model()->rowCount());
             child<QAbstractButton>(dialog, u"cmdButton_1"_s)->click();
+            QTest::qWaitFor([window] { return !window->isBusy(); }, 10000);
             return 0;
         };
         child<QAbstractButton>(&page7, u"cmdFunc7_1"_s)->click();
