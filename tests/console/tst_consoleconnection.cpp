@@ -114,6 +114,14 @@ void tst_ConsoleConnection::scriptedReplies_data()
     QTest::newRow("an unknown code is ignored until the time-out")
         << 300 << QString() << ScriptedAgent::Script{{rawFrame(777, "\r\n")}, false} << 0
         << QString() << QStringList() << u"タイムアウトしました！("_s + Time + u')' << false;
+    // 150 bytes 30 ms apart take longer than the 2 s time-out, though each comes well within it.
+    const QByteArray slow = rawFrame(401, QByteArray(150, 'x') + "\r\n");
+    ScriptedAgent::Script trickle{{slow.left(9)}, false};
+    for (qsizetype i = 9; i < slow.size(); ++i)
+        trickle.chunks.append(slow.mid(i, 1));
+    QTest::newRow("a reply trickled a byte at a time ends at the time-out")
+        << 400 << QString() << trickle << 0 << QString() << QStringList()
+        << u"タイムアウトしました！("_s + Time + u')' << false;
     QTest::newRow("a closed connection")
         << 400 << QString() << ScriptedAgent::Script{{}, true} << 0 << QString()
         << QStringList{u"i切断されています！"_s} << u"ソケットのクローズが完了しました！"_s << false;
