@@ -72,7 +72,20 @@ void SocketSender::pump()
             return fail(result.wsaError, result.errorText);
         }
     }
-    finish();
+    // Everything is taken; a transport that gathers its output sends the rest now.
+    const Transport::Result flushed = m_transport->flush();
+    switch (flushed.io) {
+    case Io::Done:
+        return finish();
+    case Io::WantWrite:
+        return waitFor(QSocketNotifier::Write);
+    case Io::WantRead:
+        return waitFor(QSocketNotifier::Read);
+    case Io::Closed:
+        return fail(basWSock::WsaEConnReset, basWSock::WsaErrorText(basWSock::WsaEConnReset));
+    case Io::Failed:
+        return fail(flushed.wsaError, flushed.errorText);
+    }
 }
 
 void SocketSender::waitFor(QSocketNotifier::Type type)

@@ -42,6 +42,8 @@ SSL_SESSION *newKeySession(SSL *ssl, const QByteArray &key)
     return nullptr;
 }
 
+constexpr int WriteBufferBytes = 64 * 1024;
+
 int clampedSize(qint64 size)
 {
     return int(qMin<qint64>(size, INT_MAX));
@@ -77,7 +79,18 @@ TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context
         m_ssl = nullptr;
         return;
     }
-    SSL_set_bio(m_ssl, bio, bio);
+    // Reads straight from the socket; writes through a buffer (see flush()). The socket BIO is
+    // held by both sides, so it takes a second reference.
+    BIO *buffer = BIO_new(BIO_f_buffer());
+    if (!buffer || BIO_set_write_buffer_size(buffer, WriteBufferBytes) != 1) {
+        BIO_free(buffer);
+        BIO_free(bio);
+        SSL_free(m_ssl);
+        m_ssl = nullptr;
+        return;
+    }
+    BIO_up_ref(bio);
+    SSL_set_bio(m_ssl, bio, BIO_push(buffer, bio));
     SSL_set_app_data(m_ssl, this);
     if (m_context->role() == TlsContext::Role::Server) {
         SSL_set_psk_find_session_callback(m_ssl, &TlsTransport::findSession);
@@ -181,6 +194,20 @@ qint64 TlsTransport::pendingBytes() const
 QString TlsTransport::description() const
 {
     return u"TLS 1.3 "_s + QString::fromLatin1(m_identity);
+}
+
+Transport::Result TlsTransport::flush()
+{
+    if (!m_ssl)
+        return {};
+    BIO *wbio = SSL_get_wbio(m_ssl);
+    if (BIO_wpending(wbio) <= 0)
+        return {};
+    if (BIO_flush(wbio) > 0)
+        return {};
+    if (BIO_should_retry(wbio))
+        return moved(Io::WantWrite);
+    return failed(m_wire.wsaError, basWSock::WsaErrorText(m_wire.wsaError));
 }
 
 void TlsTransport::shutdown()

@@ -34,6 +34,9 @@ public:
     virtual Result read(char *data, qint64 max) = 0;
     /// Writes at most `size` bytes of `data`; `bytes` says how many were taken.
     virtual Result write(const char *data, qint64 size) = 0;
+    /// Sends what the transport holds of the bytes write() has taken; Done once nothing is left.
+    /// A sender calls it when its data are all taken, before it says they have gone.
+    virtual Result flush() { return {}; }
     /// Bytes already taken off the socket that it will not signal again (more than 0: read
     /// again from the event loop).
     virtual qint64 pendingBytes() const { return 0; }

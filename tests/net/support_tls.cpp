@@ -103,6 +103,8 @@ void TlsEnd::step()
             break;
         m_sent += result.bytes;
     }
+    // What is taken may still sit in the session's buffer until flushed.
+    m_flushed = m_sent == m_outgoing.size() && handle(m_transport.flush());
     char buffer[16384];
     while (!failed && !closed) {
         const Transport::Result result = m_transport.read(buffer, sizeof buffer);

@@ -32,7 +32,7 @@ public:
     void finish();
     TlsTransport &transport() { return m_transport; }
     /// Every byte queued has gone into the session.
-    bool allSent() const { return established && m_sent == m_outgoing.size(); }
+    bool allSent() const { return established && m_sent == m_outgoing.size() && m_flushed; }
 
     bool established = false;
     bool failed = false;
@@ -50,4 +50,5 @@ private:
     QSocketNotifier m_writable;
     QByteArray m_outgoing;
     qsizetype m_sent = 0;
+    bool m_flushed = false;
 };
