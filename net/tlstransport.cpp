@@ -146,6 +146,7 @@ Transport::Result TlsTransport::handshake()
         return failed(0, u"暗号化通信を準備できません。"_s);
     if (m_established)
         return {};
+    ERR_clear_error();
     const int returned = SSL_do_handshake(m_ssl);
     if (returned == 1) {
         m_established = true;
@@ -161,12 +162,19 @@ Transport::Result TlsTransport::read(char *data, qint64 max)
     // One record per SSL_read: gather what is already here, so that a large transfer reaches
     // the caller in chunks as large as a plain read's. An error after some bytes is kept by the
     // session and returned by the next call.
+    // OpenSSL's error queue is the thread's, shared by every session: none may see another's.
+    ERR_clear_error();
     qint64 got = 0;
     while (got < max) {
         const int returned = SSL_read(m_ssl, data + got, clampedSize(max - got));
-        if (returned <= 0)
-            return got > 0 ? moved(Io::Done, got) : outcome(returned, false);
-        got += returned;
+        if (returned > 0) {
+            got += returned;
+            continue;
+        }
+        if (got == 0)
+            return outcome(returned, false);
+        ERR_clear_error(); // the next call meets the same end of the session again
+        break;
     }
     return moved(Io::Done, got);
 }
@@ -177,6 +185,7 @@ Transport::Result TlsTransport::write(const char *data, qint64 size)
         return failed(0, u"暗号化が確立していません。"_s);
     if (size <= 0)
         return {};
+    ERR_clear_error();
     const int returned = SSL_write(m_ssl, data, clampedSize(size));
     if (returned > 0)
         return moved(Io::Done, returned);
@@ -203,6 +212,7 @@ Transport::Result TlsTransport::flush()
     BIO *wbio = SSL_get_wbio(m_ssl);
     if (BIO_wpending(wbio) <= 0)
         return {};
+    ERR_clear_error();
     if (BIO_flush(wbio) > 0)
         return {};
     if (BIO_should_retry(wbio))
