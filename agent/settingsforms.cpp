@@ -88,6 +88,8 @@ SettingsForm ftp(const QString &iniPath)
             {u"txtFtpDirectory"_s, Info, "FtpDirectory"_ba},
             {u"chkPassive"_s, Info, "FtpPassive"_ba, FormBinding::PassiveFlag},
             {u"optBin"_s, Info, "FtpType"_ba, FormBinding::BinaryType},
+            {u"chkFtpTls"_s, Info, "FtpTls"_ba, FormBinding::Flag},
+            {u"txtFtpCaFile"_s, Info, "FtpCaFile"_ba},
         },
         {
             {u"txtFtpAddress"_s, u"FTPサーバアドレスを指定してください。"_s},
@@ -98,7 +100,8 @@ SettingsForm ftp(const QString &iniPath)
         },
         {{u"txtFtpAddress"_s, u"FTPアドレス"_s}, {u"txtFtpPort"_s, u"ポート"_s},
          {u"txtFtpUser"_s, u"ユーザＩＤ"_s}, {u"txtFtpPassword"_s, u"パスワード"_s},
-         {u"txtProxy"_s, u"Proxy"_s}, {u"txtFtpDirectory"_s, u"ディレクトリ"_s}});
+         {u"txtProxy"_s, u"Proxy"_s}, {u"txtFtpDirectory"_s, u"ディレクトリ"_s},
+         {u"txtFtpCaFile"_s, u"CA証明書ファイル"_s}});
 }
 
 SettingsForm sql(const QString &iniPath)

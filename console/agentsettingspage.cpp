@@ -51,6 +51,8 @@ const QList<Binding> &bindings()
         {"TarvoInfo", "FtpDirectory", u"txtFunc6FtpDirectory"_s, Kind::Text, u"ディレクトリ"_s},
         {"TarvoInfo", "FtpPassive", u"chkFunc6Passive"_s, Kind::Passive},
         {"TarvoInfo", "FtpType", u"optFunc6Bin"_s, Kind::Transfer},
+        {"TarvoInfo", "FtpTls", u"chkFunc6FtpTls"_s, Kind::Flag},
+        {"TarvoInfo", "FtpCaFile", u"txtFunc6FtpCaFile"_s, Kind::Text, u"CA証明書ファイル"_s},
         {"TarvoInfo", "SmtpServer", u"txtFunc6SmtpServer"_s, Kind::Text, u"SMTPサーバ"_s},
         {"TarvoInfo", "SmtpPort", u"txtFunc6SmtpPort"_s, Kind::Text, u"SMTPポート"_s},
         {"TarvoInfo", "From", u"txtFunc6From"_s, Kind::Text, u"送信者アドレス"_s},

@@ -231,14 +231,14 @@ void TestSettingsForms::writtenBytes_data()
                                   u"chkProxy=0"_s, u"chkPassive=1"_s, u"optBin=1"_s}
         << "[TarvoInfo]\r\nFtpProxy=\r\nFtpType=2\r\nFtpAddress=ftp.example.jp\r\n"
            "FtpPort=21\r\nFtpUser=tarvo\r\nFtpPassword=secret\r\nFtpDirectory=/in\r\n"
-           "FtpPassive=1\r\n"_ba;
+           "FtpPassive=1\r\nFtpTls=0\r\nFtpCaFile=\r\n"_ba;
     QTest::newRow("ftp: proxy on, active, ASCII")
         << u"ftp"_s << QByteArray()
         << ValidFtp + QStringList{u"txtProxy=proxy:8080"_s, u"chkProxy=1"_s, u"chkPassive=0"_s,
-                                  u"optBin=0"_s}
+                                  u"optBin=0"_s, u"chkFtpTls=1"_s, u"txtFtpCaFile=/etc/tarvo/ca.pem"_s}
         << "[TarvoInfo]\r\nFtpAddress=ftp.example.jp\r\nFtpPort=21\r\nFtpUser=tarvo\r\n"
            "FtpPassword=\r\nFtpProxy=proxy:8080\r\nFtpDirectory=/in\r\nFtpPassive=0\r\n"
-           "FtpType=1\r\n"_ba;
+           "FtpType=1\r\nFtpTls=1\r\nFtpCaFile=/etc/tarvo/ca.pem\r\n"_ba;
     QTest::newRow("sql: in order")
         << u"sql"_s << QByteArray()
         << QStringList{u"txtSqlConnection=Server=db;Database=tarvo"_s, u"txtSqlTable=pcs"_s,

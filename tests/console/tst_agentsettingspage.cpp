@@ -76,7 +76,8 @@ private Q_SLOTS:
             "[Extra]\r\nKeep=this\r\n"
             "[tarvoinfo]\r\nFTPUpload=0\r\nFtpProxy=proxy:8080\r\nFtpType=2\r\nSubject=月次報告\r\n"
             "SqlConnection=\r\nSqlTable=\r\nSqlUserid=\r\nSqlPassword=\r\nFtpAddress=\r\nFtpPort=\r\n"
-            "FtpUser=\r\nFtpPassword=\r\nFtpDirectory=\r\nFtpPassive=1\r\nSmtpServer=\r\nSmtpPort=\r\n"
+            "FtpUser=\r\nFtpPassword=\r\nFtpDirectory=\r\nFtpPassive=1\r\nFtpTls=0\r\nFtpCaFile=\r\n"
+            "SmtpServer=\r\nSmtpPort=\r\n"
             "From=\r\nTo=\r\nSQLUpdate=0\r\nSmtpMail=0\r\n"_s;
         QCOMPARE(CodePage::fromAnsi(readFile(path)), expected);
         QCOMPARE(keysToWrite(values).constFirst().first, u"Port"_s);
