@@ -94,8 +94,8 @@ void tst_FleetCli::initTestCase()
                            "Source=inventory.db\r\nSqlTable=PcInfo\r\nWakeAddress=127.0.0.1\r\n"
                            "WakePort=" + QByteArray::number(m_wakeListener.localPort()) + "\r\n");
     writeConsoleFile(u"TarvoNetwork.ini"_s,
-                     "[Lab]\r\npc-a=127.0.4.31, 00:11:22:33:44:55\r\npc-b=127.0.4.32\r\n"
-                     "pc-c=127.0.4.33\r\nnobody=" + Nobody.toLatin1() + "\r\n[Late]\r\npc-late="
+                     "[Lab]\r\npc-a.invalid=127.0.4.31, 00:11:22:33:44:55\r\npc-b.invalid=127.0.4.32\r\n"
+                     "pc-c.invalid=127.0.4.33\r\nnobody.invalid=" + Nobody.toLatin1() + "\r\n[Late]\r\npc-late.invalid="
                          + Late.toLatin1() + ",00-0A-0B-0C-0D-99\r\n");
     writeConsoleFile(u"inventory.db"_s, {}); // an empty file is an empty SQLite database
     Database db(m_console.path());
@@ -103,9 +103,9 @@ void tst_FleetCli::initTestCase()
     for (const QString &statement : {
              u"CREATE TABLE PcInfo (SysMicrosoftNetwork TEXT, SysComputerName TEXT, "
              "SysIPAddress TEXT, SysMACAddress TEXT)"_s,
-             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-a', '127.0.4.31', '0000000000AA')"_s,
-             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-db', '10.1.2.3', '0A0B0C0D0E0F')"_s,
-             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-bad', '10.1.2.4', 'PC-BAD')"_s})
+             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-a.invalid', '127.0.4.31', '0000000000AA')"_s,
+             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-db.invalid', '10.1.2.3', '0A0B0C0D0E0F')"_s,
+             u"INSERT INTO PcInfo VALUES ('LAB', 'pc-bad.invalid', '10.1.2.4', 'PC-BAD')"_s})
         QVERIFY2(db.execute(statement), qPrintable(db.failureText()));
     db.close();
 }
@@ -145,7 +145,7 @@ QList<QByteArray> tst_FleetCli::packets(int count)
 
 void tst_FleetCli::status()
 {
-    const Run collect = console({u"collect"_s, u"pc-a"_s, u"pc-b"_s, u"pc-c"_s});
+    const Run collect = console({u"collect"_s, u"pc-a.invalid"_s, u"pc-b.invalid"_s, u"pc-c.invalid"_s});
     QCOMPARE(collect.exitCode, 0);
     for (int i = 0; i < AgentCount; ++i) {
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_folders[i]->file(u"done.flag"_s)), 10000);
@@ -157,7 +157,7 @@ void tst_FleetCli::status()
     QCOMPARE(status.lines.size(), 4);
     const QString version = VersionInfo::text();
     for (int i = 0; i < AgentCount; ++i) {
-        const QString host = u"pc-"_s + QChar(u'a' + i);
+        const QString host = u"pc-"_s + QChar(u'a' + i) + u".invalid"_s;
         const QStringList line = status.lines.filter(host + u'\t').value(0).split(u'\t');
         QCOMPARE(line.size(), 5);
         QCOMPARE(line[1], u"up"_s);
@@ -169,31 +169,31 @@ void tst_FleetCli::status()
         QCOMPARE(m_agents[i]->texts().filter(u"受信(300)"_s).size(), 1);
         QCOMPARE(m_agents[i]->texts().filter(u"受信(140)"_s).size(), 1);
     }
-    QVERIFY(status.lines.contains(u"nobody\tdown\t-\t-\t-"_s));
+    QVERIFY(status.lines.contains(u"nobody.invalid\tdown\t-\t-\t-"_s));
     QVERIFY2(status.err.contains(u"3 up, 1 down"_s), qPrintable(status.err));
 
-    const Run csv = console({u"--csv"_s, u"status"_s, u"pc-b"_s});
+    const Run csv = console({u"--csv"_s, u"status"_s, u"pc-b.invalid"_s});
     QCOMPARE(csv.exitCode, 0);
     QCOMPARE(csv.lines.value(0),
              u"\"コンピュータ名\",\"状態\",\"応答時間(ms)\",\"バージョン\",\"最終収集\","_s);
-    QVERIFY2(csv.lines.value(1).startsWith(u"\"pc-b\",\"up\",\""_s), qPrintable(csv.lines.value(1)));
+    QVERIFY2(csv.lines.value(1).startsWith(u"\"pc-b.invalid\",\"up\",\""_s), qPrintable(csv.lines.value(1)));
     QVERIFY(csv.lines.value(1).endsWith(u"\",\""_s + version + u"\",\"2026/03/02 05:06:07\""_s));
     QVERIFY(m_agents[1]->waitForLineCount(m_agents[1]->listeningText(), 4));
 }
 
 void tst_FleetCli::wake()
 {
-    const Run run = console({u"wake"_s, u"pc-a"_s, u"pc-db"_s, u"pc-b"_s, u"pc-bad"_s});
+    const Run run = console({u"wake"_s, u"pc-a.invalid"_s, u"pc-db.invalid"_s, u"pc-b.invalid"_s, u"pc-bad.invalid"_s});
     QCOMPARE(run.exitCode, 1);
     // The inventory's MAC wins over the database's for pc-a; pc-db is known to the database only.
     const QList<QByteArray> received = packets(2);
     QCOMPARE(received, (QList<QByteArray>{magicPacket(QByteArray::fromHex("001122334455")),
                                           magicPacket(QByteArray::fromHex("0A0B0C0D0E0F"))}));
     QVERIFY(!m_wakeListener.waitForReadyRead(300)); // nothing for the PCs without a usable MAC
-    QVERIFY(run.lines.contains(u"pc-a\tOK\t001122334455\tマジックパケット送信！"_s));
-    QVERIFY(run.lines.contains(u"pc-db\tOK\t0A0B0C0D0E0F\tマジックパケット送信！"_s));
-    QVERIFY(run.lines.contains(u"pc-b\tNG\t\tMACアドレスが不明です！"_s));
-    QVERIFY(run.lines.contains(u"pc-bad\tNG\tPC-BAD\tMACアドレスが不正です！"_s));
+    QVERIFY(run.lines.contains(u"pc-a.invalid\tOK\t001122334455\tマジックパケット送信！"_s));
+    QVERIFY(run.lines.contains(u"pc-db.invalid\tOK\t0A0B0C0D0E0F\tマジックパケット送信！"_s));
+    QVERIFY(run.lines.contains(u"pc-b.invalid\tNG\t\tMACアドレスが不明です！"_s));
+    QVERIFY(run.lines.contains(u"pc-bad.invalid\tNG\tPC-BAD\tMACアドレスが不正です！"_s));
     QVERIFY2(run.err.contains(u"2 woken, 2 skipped"_s), qPrintable(run.err));
 }
 
@@ -207,15 +207,15 @@ void tst_FleetCli::wakeAndRetry()
     QProcess process;
     process.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
                   {u"--folder"_s, m_console.path(), u"--wake=10"_s, u"collect"_s, u"@Late"_s,
-                   u"pc-b"_s});
+                   u"pc-b.invalid"_s});
     const QList<QByteArray> received = packets(1);
     QCOMPARE(received, QList<QByteArray>{magicPacket(QByteArray::fromHex("000A0B0C0D99"))});
     QVERIFY(late.start());
     QVERIFY(process.waitForFinished(30000));
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     QCOMPARE(process.exitCode(), 0);
-    QVERIFY2(out.contains(u"pc-b\tOK\t情報収集プログラム実行！\n"_s), qPrintable(out));
-    QVERIFY2(out.contains(u"pc-late\tOK\t情報収集プログラム実行！ (Wake-on-LAN後に応答)\n"_s),
+    QVERIFY2(out.contains(u"pc-b.invalid\tOK\t情報収集プログラム実行！\n"_s), qPrintable(out));
+    QVERIFY2(out.contains(u"pc-late.invalid\tOK\t情報収集プログラム実行！ (Wake-on-LAN後に応答)\n"_s),
              qPrintable(out));
     QVERIFY(late.waitForLine(u"情報収集プログラムを実行しました。"_s));
 }

@@ -22,7 +22,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 enum Pc { A, B, Late, Fail, PcCount };
-const char *const Names[PcCount] = {"pc-a", "pc-b", "pc-late", "pc-fail"};
+const char *const Names[PcCount] = {"pc-a.invalid", "pc-b.invalid", "pc-late.invalid", "pc-fail.invalid"};
 
 QString address(int pc)
 {
@@ -86,7 +86,7 @@ void tst_QueueCli::initTestCase()
                          + QByteArray::number(m_wakeListener.localPort()) + "\r\n");
     // pc-off: nobody answers there; its MAC is known.
     writeConsoleFile(u"TarvoNetwork.ini"_s,
-                     inventory + "[Off]\r\npc-off=127.0.5.39,00:11:22:33:44:55\r\n");
+                     inventory + "[Off]\r\npc-off.invalid=127.0.5.39,00:11:22:33:44:55\r\n");
 }
 
 void tst_QueueCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
@@ -127,13 +127,13 @@ bool tst_QueueCli::waitIdle(int pc, int sessions)
 
 void tst_QueueCli::rounds()
 {
-    QCOMPARE(console({u"queue"_s, u"add"_s, u"sing"_s, u"pc-a"_s}).exitCode, 2);
-    const Run badDuration = console({u"queue"_s, u"add"_s, u"collect"_s, u"pc-a"_s, u"--until"_s,
+    QCOMPARE(console({u"queue"_s, u"add"_s, u"sing"_s, u"pc-a.invalid"_s}).exitCode, 2);
+    const Run badDuration = console({u"queue"_s, u"add"_s, u"collect"_s, u"pc-a.invalid"_s, u"--until"_s,
                                      u"5w"_s});
     QCOMPARE(badDuration.exitCode, 2);
     QVERIFY2(badDuration.err.contains(u"--until needs a duration"_s), qPrintable(badDuration.err));
     QCOMPARE(console({u"queue"_s, u"add"_s, u"collect"_s, u"@Nowhere"_s}).exitCode, 2);
-    QCOMPARE(console({u"queue"_s, u"add"_s, u"distribute"_s, u"/no/such/file"_s, u"pc-a"_s}).exitCode, 2);
+    QCOMPARE(console({u"queue"_s, u"add"_s, u"distribute"_s, u"/no/such/file"_s, u"pc-a.invalid"_s}).exitCode, 2);
     for (const QString &sub : {u"list"_s, u"drop"_s, u"retry"_s}) {
         const Run unknown = console({u"queue"_s, sub, u"7"_s});
         QCOMPARE(unknown.exitCode, 2);
@@ -147,17 +147,17 @@ void tst_QueueCli::rounds()
     const Run first = console({u"queue"_s, u"run"_s});
     QCOMPARE(first.exitCode, 1);
     QCOMPARE(first.lines.size(), 4);
-    QVERIFY(first.lines.contains(u"1\tpc-a\tdone\t情報収集プログラム実行！"_s));
-    QVERIFY(first.lines.contains(u"1\tpc-b\tdone\t情報収集プログラム実行！"_s));
-    QVERIFY(first.lines.filter(u"1\tpc-late\tpending\t"_s).size() == 1);
-    QVERIFY(first.lines.contains(u"1\tpc-fail\tfailed\t情報収集プログラムの実行失敗！"_s));
+    QVERIFY(first.lines.contains(u"1\tpc-a.invalid\tdone\t情報収集プログラム実行！"_s));
+    QVERIFY(first.lines.contains(u"1\tpc-b.invalid\tdone\t情報収集プログラム実行！"_s));
+    QVERIFY(first.lines.filter(u"1\tpc-late.invalid\tpending\t"_s).size() == 1);
+    QVERIFY(first.lines.contains(u"1\tpc-fail.invalid\tfailed\t情報収集プログラムの実行失敗！"_s));
     QVERIFY2(first.err.contains(u"queue: 2 done, 1 still pending, 1 failed, 0 expired\n"_s),
              qPrintable(first.err));
 
     QVERIFY(m_agents[Late]->start());
     const Run second = console({u"queue"_s, u"run"_s});
     QCOMPARE(second.exitCode, 0);
-    QCOMPARE(second.lines, QStringList{u"1\tpc-late\tdone\t情報収集プログラム実行！"_s});
+    QCOMPARE(second.lines, QStringList{u"1\tpc-late.invalid\tdone\t情報収集プログラム実行！"_s});
     for (int pc = 0; pc < PcCount; ++pc) {
         QVERIFY(waitIdle(pc, 1));
         QCOMPARE(requests(pc, u"140"_s), 1);
@@ -175,7 +175,7 @@ void tst_QueueCli::rounds()
     const Run entries = console({u"queue"_s, u"list"_s, u"1"_s, u"--csv"_s});
     QCOMPARE(entries.lines.size(), 5);
     QCOMPARE(entries.lines[0], u"\"コンピュータ名\",\"状態\",\"ステータス\",\"最終試行\","_s);
-    QVERIFY2(entries.lines[4].startsWith(u"\"pc-fail\",\"failed\",\"情報収集プログラムの実行失敗！\",\""_s),
+    QVERIFY2(entries.lines[4].startsWith(u"\"pc-fail.invalid\",\"failed\",\"情報収集プログラムの実行失敗！\",\""_s),
              qPrintable(entries.lines[4]));
 
     // A person looked at pc-fail: only it is tried again, and it fails again.
@@ -184,7 +184,7 @@ void tst_QueueCli::rounds()
     QVERIFY2(retry.err.contains(u"1 failed computers pending again"_s), qPrintable(retry.err));
     const Run third = console({u"queue"_s, u"run"_s});
     QCOMPARE(third.exitCode, 1);
-    QCOMPARE(third.lines, QStringList{u"1\tpc-fail\tfailed\t情報収集プログラムの実行失敗！"_s});
+    QCOMPARE(third.lines, QStringList{u"1\tpc-fail.invalid\tfailed\t情報収集プログラムの実行失敗！"_s});
     QVERIFY(waitIdle(Fail, 1));
     QCOMPARE(requests(Fail, u"140"_s), 2);
 
@@ -203,7 +203,7 @@ void tst_QueueCli::distribution()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("as it was when the job was added\r\n");
     file.close();
-    const Run add = console({u"queue"_s, u"add"_s, u"distribute"_s, path, u"pc-a"_s, u"pc-b"_s,
+    const Run add = console({u"queue"_s, u"add"_s, u"distribute"_s, path, u"pc-a.invalid"_s, u"pc-b.invalid"_s,
                              u"--until"_s, u"90s"_s});
     QCOMPARE(add.exitCode, 0);
     QCOMPARE(add.lines.size(), 1);
@@ -221,8 +221,8 @@ void tst_QueueCli::distribution()
 
     const Run run = console({u"queue"_s, u"run"_s});
     QCOMPARE(run.exitCode, 0);
-    QVERIFY(run.lines.contains(job + u"\tpc-a\tdone\tファイル配信！"_s));
-    QVERIFY(run.lines.contains(job + u"\tpc-b\tdone\tファイル配信！"_s));
+    QVERIFY(run.lines.contains(job + u"\tpc-a.invalid\tdone\tファイル配信！"_s));
+    QVERIFY(run.lines.contains(job + u"\tpc-b.invalid\tdone\tファイル配信！"_s));
     for (int pc : {A, B}) {
         QVERIFY(waitIdle(pc, 1));
         QCOMPARE(m_folders[pc]->readFile(u"notice.txt"_s),
@@ -277,7 +277,7 @@ void tst_QueueCli::wake()
     QCOMPARE(m_wakeListener.receiveDatagram().data(),
              QByteArray(6, char(0xFF)) + QByteArray::fromHex("001122334455").repeated(16));
     QCOMPARE(run.lines.size(), 1);
-    QVERIFY2(run.lines.first().startsWith(job + u"\tpc-off\tpending\t"_s), qPrintable(run.lines.first()));
+    QVERIFY2(run.lines.first().startsWith(job + u"\tpc-off.invalid\tpending\t"_s), qPrintable(run.lines.first()));
     QCOMPARE(console({u"queue"_s, u"drop"_s, job}).exitCode, 0);
 }
 
@@ -353,7 +353,7 @@ void tst_QueueCli::killedRuns()
     // run the test notes what the queue says is done; afterwards nothing noted done was served
     // again, and at the end both are done and were served.
     const QStringList options = {u"--max-control"_s, u"1"_s, u"queue"_s};
-    const Run add = console(options + QStringList{u"add"_s, u"collect"_s, u"pc-a"_s, u"pc-b"_s});
+    const Run add = console(options + QStringList{u"add"_s, u"collect"_s, u"pc-a.invalid"_s, u"pc-b.invalid"_s});
     QCOMPARE(add.exitCode, 0);
     const QString job = add.lines.value(0);
     const int pcs[2] = {A, B};

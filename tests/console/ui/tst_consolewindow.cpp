@@ -113,8 +113,8 @@ void TestConsoleWindow::initTestCase()
                    .arg(m_agentFolder->port()));
     QString inventory = u"[フリート]\r\n"_s;
     for (int i = 0; i < FleetAddresses.size(); ++i)
-        inventory += u"pc%1=%2\r\n"_s.arg(i + 1).arg(FleetAddresses.at(i));
-    inventory += u"[別館]\r\npc9=127.0.0.9\r\n"_s; // a group nobody expands
+        inventory += u"pc%1.invalid=%2\r\n"_s.arg(i + 1).arg(FleetAddresses.at(i));
+    inventory += u"[別館]\r\npc9.invalid=127.0.0.9\r\n"_s; // a group nobody expands
     writeCp932(m_console.filePath(u"TarvoNetwork.ini"_s), inventory);
     m_settings = LoadConsoleSettings(m_console.path());
     m_window = std::make_unique<frmTarvoControl>(m_settings, m_console.path());
@@ -139,7 +139,7 @@ void TestConsoleWindow::initTestCase()
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualItemRect(group->child(0)).center());
     QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
-    QCOMPARE(m_window->targets().targetHost(), u"pc1"_s);
+    QCOMPARE(m_window->targets().targetHost(), u"pc1.invalid"_s);
 }
 
 void TestConsoleWindow::cleanupTestCase()
@@ -248,7 +248,7 @@ void TestConsoleWindow::pageSwitch()
     auto *button = m_window->findChild<QAction *>(u"tbrFunction_%1"_s.arg(page));
     QVERIFY(button && button->isChecked());
     QCOMPARE(button->toolTip().isEmpty(), false);
-    QTreeWidgetItem *computer = m_window->treeBinder().item(u"TarvoNetwork.ini|フリート|\\\\pc1"_s);
+    QTreeWidgetItem *computer = m_window->treeBinder().item(u"TarvoNetwork.ini|フリート|\\\\pc1.invalid"_s);
     QVERIFY(computer);
     QCOMPARE(computer->data(0, Qt::CheckStateRole).isValid(), checkBoxes);
     QCOMPARE(find<QWidget>(u"frameComputers"_s)->isEnabled(), treeEnabled);
@@ -279,16 +279,16 @@ void TestConsoleWindow::ticksAndListsAgree()
     QTreeWidgetItem *annex = m_window->treeBinder().item(u"TarvoNetwork.ini|別館"_s);
     QVERIFY(annex && !annex->isExpanded());
     annex->setCheckState(0, Qt::Checked);
-    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9"_s});
-    QTreeWidgetItem *pc9 = m_window->treeBinder().item(u"TarvoNetwork.ini|別館|\\\\pc9"_s);
+    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9.invalid"_s});
+    QTreeWidgetItem *pc9 = m_window->treeBinder().item(u"TarvoNetwork.ini|別館|\\\\pc9.invalid"_s);
     QVERIFY(pc9);
     QCOMPARE(pc9->checkState(0), Qt::Checked);
     QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
     // Pages 5 and 2 again: each list is the ticked computers, the buttons follow.
     m_window->showPage(5);
-    QCOMPARE(targets(m_window->func5Results()), QStringList{u"pc9"_s});
+    QCOMPARE(targets(m_window->func5Results()), QStringList{u"pc9.invalid"_s});
     m_window->showPage(2);
-    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9"_s});
+    QCOMPARE(targets(m_window->func2Results()), QStringList{u"pc9.invalid"_s});
     QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
     annex->setCheckState(0, Qt::Unchecked);
     QCOMPARE(m_window->func2Results().rowCount(), 0);
@@ -347,9 +347,9 @@ void TestConsoleWindow::batchWithTwoSlots()
     for (int row = 0; row < rows.rowCount(); ++row) {
         const QStringList line = rows.rows().at(row);
         if (row < 2)
-            QCOMPARE(line, (QStringList{u"pc%1"_s.arg(row + 1), u"OK"_s, u"情報収集プログラム実行！"_s}));
+            QCOMPARE(line, (QStringList{u"pc%1.invalid"_s.arg(row + 1), u"OK"_s, u"情報収集プログラム実行！"_s}));
         else
-            QCOMPARE(line, (QStringList{u"pc%1"_s.arg(row + 1), u"NG"_s, u"接続中･･･"_s}));
+            QCOMPARE(line, (QStringList{u"pc%1.invalid"_s.arg(row + 1), u"NG"_s, u"接続中･･･"_s}));
     }
     // The three that were not reached go to the queue as one job of the same command.
     QPushButton *toQueue = find<QPushButton>(u"cmdFunc2_1"_s);
@@ -371,7 +371,7 @@ void TestConsoleWindow::batchWithTwoSlots()
     QStringList queuedHosts;
     for (const QueueEntry &entry : queue.entries(1).value_or(QList<QueueEntry>{}))
         queuedHosts.append(entry.host + u'/' + entry.state);
-    QCOMPARE(queuedHosts, (QStringList{u"pc3/pending"_s, u"pc4/pending"_s, u"pc5/pending"_s}));
+    QCOMPARE(queuedHosts, (QStringList{u"pc3.invalid/pending"_s, u"pc4.invalid/pending"_s, u"pc5.invalid/pending"_s}));
 
     // A second batch, then closing the window while workers wait: every worker ends with it.
     group->setCheckState(0, Qt::Unchecked);
