@@ -34,5 +34,17 @@ public:
     QDateTime now() const override { return QDateTime(QDate(2026, 4, 1), QTime(12, 34, 56)); }
 };
 
+/// What a run of TarvoControl printed, and its exit status (-1 when it did not end in time).
+struct CliRun
+{
+    int exitCode = -1;
+    QStringList lines; // standard output, one entry per line
+    QString err;
+};
+
+/// Runs TarvoControl with `arguments` in `workingFolder`; `folder` is given as --folder.
+CliRun runConsoleProgram(const QString &folder, const QStringList &arguments,
+                         const QString &workingFolder = {});
+
 /// Settings for a test: the port of the agents, a time-out in seconds, the slots.
 ConsoleSettings testSettings(quint16 port, int timeoutSeconds = 10, int maxControl = 2);

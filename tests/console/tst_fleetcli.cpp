@@ -4,6 +4,7 @@
 #include "common/versioninfo.h"
 #include "db/database.h"
 #include "support/agentprocess.h"
+#include "support_console.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -47,12 +48,7 @@ QByteArray magicPacket(const QByteArray &mac)
     return packet;
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QStringList lines;
-    QString err;
-};
+using Run = CliRun;
 
 } // namespace
 
@@ -119,16 +115,7 @@ void tst_FleetCli::writeConsoleFile(const QString &name, const QByteArray &bytes
 
 Run tst_FleetCli::console(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
-                  QStringList{u"--folder"_s, m_console.path()} + arguments);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitCode();
-    run.lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runConsoleProgram(m_console.path(), arguments);
 }
 
 QList<QByteArray> tst_FleetCli::packets(int count)

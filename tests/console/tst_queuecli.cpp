@@ -2,6 +2,7 @@
 // off at first and one answers with a failure, usage errors, a distribution whose original
 // changes after the job was added, and runs killed in the middle of a round.
 #include "support/agentprocess.h"
+#include "support_console.h"
 #include "support/mariadbserver.h"
 #include "support/scriptedagent.h"
 
@@ -29,12 +30,7 @@ QString address(int pc)
     return u"127.0.5.%1"_s.arg(31 + pc);
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QStringList lines;
-    QString err;
-};
+using Run = CliRun;
 
 } // namespace
 
@@ -100,17 +96,7 @@ Run tst_QueueCli::console(const QStringList &arguments)
 {
     // The folder given relative to the working directory, as a user types it.
     const QFileInfo folder(m_console.path());
-    QProcess process;
-    process.setWorkingDirectory(folder.absolutePath());
-    process.start(QStringLiteral(TARVO_BIN_DIR "/TarvoControl"),
-                  QStringList{u"--folder"_s, folder.fileName()} + arguments);
-    Run run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitCode();
-    run.lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runConsoleProgram(folder.fileName(), arguments, folder.absolutePath());
 }
 
 int tst_QueueCli::requests(int pc, const QString &code)
