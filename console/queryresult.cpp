@@ -4,7 +4,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 using namespace Qt::StringLiterals;
 
@@ -69,34 +68,11 @@ std::optional<QueryTable> QueryResult::fetchAll(const SqlSettings &settings,
                                                  const QString &queryText, DatabaseOutcome *outcome)
 {
     Database db(settings.baseFolder);
-    if (!db.open(settings.connectionString())) {
+    std::optional<QueryTable> table;
+    if (db.open(settings.connectionString()))
+        table = db.queryValues(queryText);
+    if (!table)
         *outcome = failureOf(db);
-        return std::nullopt;
-    }
-    QueryTable table;
-    {
-        QSqlQuery query(db.handle());
-        query.setForwardOnly(true);
-        const bool ran = query.exec(queryText);
-        if (ran) {
-            const QSqlRecord record = query.record();
-            for (int i = 0; i < record.count(); ++i)
-                table.columns.append(record.fieldName(i));
-            while (query.next()) {
-                QVariantList row;
-                row.reserve(record.count());
-                for (int i = 0; i < record.count(); ++i)
-                    row.append(query.value(i));
-                table.rows.append(std::move(row));
-            }
-        }
-        if (!ran || query.lastError().isValid()) {
-            db.takeError(query.lastError(), u"問い合わせを実行できませんでした。"_s);
-            *outcome = failureOf(db);
-            return std::nullopt;
-        }
-    }
-    db.close();
     return table;
 }
 

@@ -3,19 +3,15 @@
 #include "console/fieldcheck.h"
 #include "console/querycsv.h"
 #include "console/sqlsettings.h"
+#include "db/database.h"
 
 #include <QSqlQueryModel>
 
 #include <memory>
 
-class Database;
 
 /// A whole result, read off the thread that shows it: the column names and every row's values.
-struct QueryTable
-{
-    QStringList columns;
-    QList<QVariantList> rows;
-};
+using QueryTable = ValueSet;
 
 /// The result window's data (frmDatabase) without widgets: one connection held while the
 /// window is open, a model that fetches rows only as the grid shows them, and the CSV save that

@@ -138,6 +138,23 @@ std::optional<QStringList> Database::columns(const QString &table)
 
 std::optional<RecordSet> Database::query(const QString &selectText)
 {
+    std::optional<ValueSet> values = queryValues(selectText);
+    if (!values)
+        return std::nullopt;
+    RecordSet result;
+    result.columns = std::move(values->columns);
+    for (const QVariantList &row : std::as_const(values->rows)) {
+        QStringList texts;
+        texts.reserve(row.size());
+        for (const QVariant &value : row)
+            texts.append(value.isNull() ? QString() : value.toString());
+        result.records.append(std::move(texts));
+    }
+    return result;
+}
+
+std::optional<ValueSet> Database::queryValues(const QString &selectText)
+{
     clearErrors();
     if (!isOpen()) {
         fail(notOpenText);
@@ -149,16 +166,16 @@ std::optional<RecordSet> Database::query(const QString &selectText)
         failFromDriver(query.lastError(), u"問い合わせを実行できませんでした。"_s);
         return std::nullopt;
     }
-    RecordSet result;
+    ValueSet result;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         result.columns.append(record.fieldName(i));
     while (query.next()) {
-        QStringList values;
+        QVariantList values;
         values.reserve(record.count());
         for (int i = 0; i < record.count(); ++i)
-            values.append(query.isNull(i) ? QString() : query.value(i).toString());
-        result.records.append(std::move(values));
+            values.append(query.value(i));
+        result.rows.append(std::move(values));
     }
     if (query.lastError().isValid()) {
         failFromDriver(query.lastError(), u"問い合わせの結果を読み取れませんでした。"_s);

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <optional>
 
@@ -21,6 +22,13 @@ struct RecordSet
 {
     QStringList columns;
     QList<QStringList> records;
+};
+
+/// The result of a query with the values as the driver gives them (NULL as a null variant).
+struct ValueSet
+{
+    QStringList columns;
+    QList<QVariantList> rows;
 };
 
 /// One connection to the inventory database through Qt SQL, chosen by its connection string
@@ -49,6 +57,8 @@ public:
     std::optional<QStringList> columns(const QString &table);
     /// Runs a query and reads every record.
     std::optional<RecordSet> query(const QString &selectText);
+    /// The same, with the values as the driver gives them.
+    std::optional<ValueSet> queryValues(const QString &selectText);
     /// Closes the connection; false when it was not open.
     bool close();
 
