@@ -29,6 +29,8 @@ QString resultText(int result)
     case SendEmail::DataFailed: return u"SMTPコマンド（DATA）に失敗しました。"_s;
     case SendEmail::SocketFailed: return u"Socketの生成に失敗しました。"_s;
     case SendEmail::MessageRefused: return u"メールサーバがメッセージを受け付けませんでした。"_s;
+    case SendEmail::TlsFailed: return u"暗号化通信（TLS）に失敗しました。"_s;
+    case SendEmail::AuthFailed: return u"SMTP認証に失敗しました。"_s;
     default: return QString();
     }
 }
@@ -39,9 +41,28 @@ bool readable(const QString &path)
     return file.open(QIODevice::ReadOnly);
 }
 
-int sendAndWait(SendEmailArgs args)
+// SmtpTls and the login, checked; a reason when the mail must not go out.
+QString readSecurity(const RunContext &run, SmtpSecurity &security)
+{
+    const QString tls = run.setting("SmtpTls").trimmed();
+    if (tls == u"1")
+        security.tls = SmtpSecurity::Tls::StartTls;
+    else if (tls == u"2")
+        security.tls = SmtpSecurity::Tls::Implicit;
+    else if (!tls.isEmpty() && tls != u"0") // a "yes" must never send in the clear
+        return u"SmtpTlsは0、1、2のいずれかで指定してください。("_s + tls + u')';
+    security.user = run.setting("SmtpUser").trimmed();
+    security.password = run.setting("SmtpPassword");
+    if (!security.user.isEmpty() && security.tls == SmtpSecurity::Tls::None)
+        return u"SMTP認証は暗号化通信でのみ行います。SmtpTlsを1か2で指定してください。"_s;
+    return {};
+}
+
+int sendAndWait(SendEmailArgs args, RunLog &log)
 {
     SendEmail client(std::move(args));
+    QObject::connect(&client, &SendEmail::logged, &client,
+                     [&log](const QString &line) { log.WriteRunLog(line); });
     QEventLoop loop;
     QObject::connect(&client, &SendEmail::finished, &loop, &QEventLoop::quit);
     client.start();
@@ -74,10 +95,17 @@ void SendMailStep(RunContext &run)
     args.mail.subject = run.setting("Subject");
     args.mail.body = u"添付ファイルを参照ください。"_s;
     args.timeoutMs = run.mailTimeoutMs;
+    const QString refusal = readSecurity(run, args.security);
+    const QString caFile = run.setting("SmtpCaFile").trimmed();
+    if (!caFile.isEmpty())
+        args.caFile = QDir(run.folder).absoluteFilePath(caFile);
 
     static const Clock systemClock;
     RunLog log(run.clock ? *run.clock : systemClock);
     log.OpenRunLog(run.outputFile(u".MAIL.LOG"_s));
-    log.WriteRunLog(resultText(sendAndWait(std::move(args))));
+    if (refusal.isEmpty())
+        log.WriteRunLog(resultText(sendAndWait(std::move(args), log)));
+    else
+        log.WriteRunLog(u"暗号化通信（TLS）の設定が正しくないため送信しません。"_s + refusal);
     log.CloseRunLog();
 }

@@ -1,7 +1,8 @@
 // Feeds arbitrary server bytes, in chunks of fuzzer-chosen sizes, to the SMTP reply reader and
 // the client's dialogue, and checks what a driver relies on: no reply is empty, a command comes
 // only with a send and never carries a line break of the server's, and the result is always one
-// of the result codes.
+// of the result codes; in a secured dialogue the password never shows and a login never goes
+// before TLS.
 #include "collector/mail/smtpdialogue.h"
 #include "collector/mail/smtpreplyreader.h"
 
@@ -30,7 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringList list;
     for (int i = 0; i < recipients; ++i)
         list.append(QStringLiteral("r%1@example.com").arg(i));
-    SmtpDialogue dialogue(QStringLiteral("pc01"), QStringLiteral("pc01@example.com"), list);
+    SmtpSecurity security;
+    security.tls = SmtpSecurity::Tls(input.ConsumeIntegralInRange(0, 2));
+    if (input.ConsumeBool()) {
+        security.user = QStringLiteral("pc01");
+        security.password = QStringLiteral("s3cret");
+    }
+    bool encrypted = security.tls == SmtpSecurity::Tls::Implicit;
+    SmtpDialogue dialogue(QStringLiteral("pc01"), QStringLiteral("pc01@example.com"), list,
+                          security);
     SmtpReplyReader reader;
     bool ended = false;
     while (input.remaining_bytes() > 0 && !ended) {
@@ -39,7 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         reader.feed(QByteArrayView(chunk.data(), qsizetype(chunk.size())));
         while (const auto reply = reader.takeReply()) {
             check(!reply->text.isEmpty(), "empty reply");
-            const SmtpDialogue::Step step = dialogue.onReply(*reply, messageSent);
+            SmtpDialogue::Step step = dialogue.onReply(*reply, messageSent);
+            if (step.action == SmtpDialogue::Step::Action::StartTls) {
+                encrypted = true;
+                step = dialogue.onEncrypted();
+            }
+            check(!step.shown.contains(QStringLiteral("s3cret"))
+                      && !step.status.contains(QStringLiteral("s3cret"))
+                      && !step.logLine.contains(QStringLiteral("s3cret")),
+                  "the password shows");
+            check(encrypted || !step.command.startsWith(QStringLiteral("AUTH")),
+                  "a login before TLS");
             check(!step.command.contains(QLatin1Char('\n')) && !step.command.contains(QLatin1Char('\r')),
                   "a command holds a line break");
             check(step.action == SmtpDialogue::Step::Action::Send || step.command.isEmpty(),
@@ -51,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     const int result = dialogue.result();
-    check(result >= SmtpDialogue::Accepted && result <= SmtpDialogue::MessageRefused,
+    check(result >= SmtpDialogue::Accepted && result <= SmtpDialogue::AuthFailed,
           "result out of range");
     return 0;
 }

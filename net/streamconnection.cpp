@@ -8,7 +8,10 @@
 
 #include <QMetaObject>
 
+#include <utility>
+
 using namespace basWSock;
+using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int WsaENotSock = 10038;
@@ -67,11 +70,37 @@ void StreamConnection::open(int socket)
     m_transport = m_factory ? m_factory(socket) : std::make_unique<PlainTransport>(socket);
     m_notifier = new SocketNotifier(socket, 0, this);
     connect(m_notifier, &SocketNotifier::notified, this, &StreamConnection::onNotified);
-    m_sender = new SocketSender(socket, *m_transport, this);
+    attachSender();
+}
+
+void StreamConnection::attachSender()
+{
+    m_sender = new SocketSender(m_socket, *m_transport, this);
     connect(m_sender, &SocketSender::sent, this, &StreamConnection::sent);
     connect(m_sender, &SocketSender::failed, this, [this](int wsaError, const QString &text) {
         Q_EMIT failed(Failure::Send, wsaError, text);
     });
+}
+
+void StreamConnection::startTransport(std::unique_ptr<Transport> transport)
+{
+    if (m_state != State::Open || isSending() || !transport) {
+        const quint64 generation = m_generation;
+        QMetaObject::invokeMethod(this, [this, generation] {
+            if (generation == m_generation)
+                fail(Failure::Handshake, 0, u"暗号化通信を開始できる状態ではありません。"_s);
+        }, Qt::QueuedConnection);
+        return;
+    }
+    // The old sender holds the old transport: cancelled, it never touches it again.
+    m_sender->cancel();
+    m_sender->disconnect(this);
+    m_sender->deleteLater();
+    m_transport = std::move(transport);
+    attachSender();
+    m_upgrading = true;
+    m_state = State::Handshaking;
+    handshake();
 }
 
 void StreamConnection::write(QByteArray data)
@@ -154,7 +183,10 @@ void StreamConnection::handshake()
         m_state = State::Open;
         m_waitEvent = 0;
         updateEvents();
-        Q_EMIT connected();
+        if (std::exchange(m_upgrading, false))
+            Q_EMIT encrypted();
+        else
+            Q_EMIT connected();
         drainLater();
         return;
     case Transport::Io::WantRead:
@@ -232,6 +264,7 @@ void StreamConnection::close()
 {
     ++m_generation;
     m_state = State::Closed;
+    m_upgrading = false;
     m_reading = false;
     m_waitEvent = 0;
     // Sender and notifier may be inside their own signals: silenced now, deleted later.

@@ -49,6 +49,11 @@ public:
     /// connected() follows once the stream is open: before adopt() returns when plain.
     void adopt(int socket);
 
+    /// Puts `transport` between the open socket and the byte stream from here on (an upgrade
+    /// such as STARTTLS), with nothing left to send; encrypted() follows once it is open, or
+    /// failed(Handshake). Bytes the old transport read stay its caller's to drop.
+    void startTransport(std::unique_ptr<Transport> transport);
+
     /// Queues bytes; sent() once every byte queued has gone, or failed(Send).
     void write(QByteArray data);
     /// Turns the receive path on or off. While on, each chunk read is given to received();
@@ -69,6 +74,8 @@ public:
 
 Q_SIGNALS:
     void connected();
+    /// The transport given to startTransport() is open.
+    void encrypted();
     void received(QByteArrayView chunk);
     void sent(qint64 bytes);
     /// The peer ended the stream in order; reading has stopped.
@@ -79,6 +86,7 @@ private:
     enum class State { Closed, Connecting, Handshaking, Open, Ended };
 
     void open(int socket);
+    void attachSender();
     void onNotified(int socket, int event, int error);
     void handshake();
     void receive();
@@ -94,6 +102,7 @@ private:
     State m_state = State::Closed;
     int m_waitEvent = 0;      // the readiness the transport asked for, while it needs one
     bool m_reading = false;
+    bool m_upgrading = false; // the handshake is that of startTransport()
     int m_lastError = 0;
     quint64 m_generation = 0; // queued calls made before close() belong to an old socket
     qint64 m_readChunk;

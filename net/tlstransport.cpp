@@ -6,6 +6,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <climits>
 
@@ -65,7 +66,8 @@ QString openSslReason(unsigned long error)
 
 } // namespace
 
-TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context)
+TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context,
+                           const QString &peerName)
     : m_context(std::move(context))
 {
     m_wire.socket = socket;
@@ -92,7 +94,14 @@ TlsTransport::TlsTransport(int socket, std::shared_ptr<const TlsContext> context
     BIO_up_ref(bio);
     SSL_set_bio(m_ssl, bio, BIO_push(buffer, bio));
     SSL_set_app_data(m_ssl, this);
-    if (m_context->role() == TlsContext::Role::Server) {
+    if (m_context->trust() == TlsContext::Trust::Certificate) {
+        if (!checkPeerName(peerName)) {
+            SSL_free(m_ssl);
+            m_ssl = nullptr;
+            return;
+        }
+        SSL_set_connect_state(m_ssl);
+    } else if (m_context->role() == TlsContext::Role::Server) {
         SSL_set_psk_find_session_callback(m_ssl, &TlsTransport::findSession);
         SSL_set_accept_state(m_ssl);
     } else {
@@ -105,6 +114,20 @@ TlsTransport::~TlsTransport()
 {
     // SSL_free wipes the session keys OpenSSL holds.
     SSL_free(m_ssl);
+}
+
+bool TlsTransport::checkPeerName(const QString &peerName)
+{
+    // Without a name to check, any certificate the CAs signed would pass: refuse instead.
+    const QByteArray name = peerName.trimmed().toUtf8();
+    if (name.isEmpty())
+        return false;
+    X509_VERIFY_PARAM *param = SSL_get0_param(m_ssl);
+    if (X509_VERIFY_PARAM_set1_ip_asc(param, name.constData()) == 1)
+        return true;
+    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    return SSL_set_tlsext_host_name(m_ssl, name.constData()) == 1
+        && SSL_set1_host(m_ssl, name.constData()) == 1;
 }
 
 int TlsTransport::findSession(SSL *ssl, const unsigned char *identity, size_t length,
@@ -202,6 +225,12 @@ qint64 TlsTransport::pendingBytes() const
 
 QString TlsTransport::description() const
 {
+    if (m_context->trust() == TlsContext::Trust::Certificate) {
+        if (!m_established)
+            return {};
+        return QString::fromLatin1(SSL_get_version(m_ssl)) + u' '
+            + QString::fromLatin1(SSL_CIPHER_get_name(SSL_get_current_cipher(m_ssl)));
+    }
     return u"TLS 1.3 "_s + QString::fromLatin1(m_identity);
 }
 
@@ -262,6 +291,12 @@ QString TlsTransport::handshakeFailure(unsigned long error) const
 {
     if (m_wire.firstByte >= 0 && !isTlsRecordType(m_wire.firstByte))
         return u"相手が暗号化通信（TLS）に対応していません。"_s;
+    if (m_context->trust() == TlsContext::Trust::Certificate) {
+        const long verified = SSL_get_verify_result(m_ssl);
+        if (verified != X509_V_OK)
+            return u"サーバ証明書を検証できません（"_s
+                + QString::fromLatin1(X509_verify_cert_error_string(verified)) + u"）。"_s;
+    }
     if (error == 0)
         return u"暗号化の確立中に相手が接続を閉じました（鍵が合わないか、暗号化に対応していません）。"_s;
     const bool server = m_context->role() == TlsContext::Role::Server;

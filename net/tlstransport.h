@@ -3,6 +3,7 @@
 #include "net/transport.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <memory>
 
@@ -12,13 +13,16 @@ struct ssl_session_st;
 struct ssl_st;
 
 /// An encrypted session over a non-blocking socket: TLS 1.3 with a pre-shared key, as client
-/// (the console, offering its key) or server (the agent, accepting any key it lists). Every
+/// (the console, offering its key) or server (the agent, accepting any key it lists); or, with
+/// a certificate context, a client checking that the server's certificate is for `peerName`
+/// (a host name or a dotted address). Every
 /// call returns at once with the readiness it needs next; OpenSSL bounds a record to 16 KiB,
 /// and nothing is buffered here beyond one record. The socket stays the caller's.
 class TlsTransport : public Transport
 {
 public:
-    TlsTransport(int socket, std::shared_ptr<const TlsContext> context);
+    TlsTransport(int socket, std::shared_ptr<const TlsContext> context,
+                 const QString &peerName = {});
     ~TlsTransport() override;
     TlsTransport(const TlsTransport &) = delete;
     TlsTransport &operator=(const TlsTransport &) = delete;
@@ -31,7 +35,8 @@ public:
     /// Records gather in a 64 KiB buffer before they go to the socket: one send for four
     /// records instead of one each.
     Result flush() override;
-    /// "TLS 1.3 " + the identity of the key in use; never the key.
+    /// "TLS 1.3 " + the identity of the key in use (never the key); with a certificate, the
+    /// protocol and suite.
     QString description() const override;
     void shutdown() override;
 
@@ -52,6 +57,7 @@ private:
     static int useSession(ssl_st *ssl, const evp_md_st *digest,
                           const unsigned char **identity, size_t *length,
                           ssl_session_st **session);
+    bool checkPeerName(const QString &peerName);
     Result outcome(int returned, bool handshaking);
     Result failed(int wsaError, const QString &text);
     QString handshakeFailure(unsigned long error) const;

@@ -3,6 +3,8 @@
 #include "common/codepage.h"
 #include "net/baswsock.h"
 #include "net/streamconnection.h"
+#include "net/tlscontext.h"
+#include "net/tlstransport.h"
 
 #include <QSysInfo>
 
@@ -32,6 +34,11 @@ QStringList recipientList(const QString &text)
     return list;
 }
 
+QString tlsStepName(SmtpSecurity::Tls tls)
+{
+    return tls == SmtpSecurity::Tls::Implicit ? u"(SMTPS)"_s : u"(STARTTLS)"_s;
+}
+
 } // namespace
 
 SendEmail::SendEmail(SendEmailArgs args, QObject *parent)
@@ -44,10 +51,14 @@ SendEmail::SendEmail(SendEmailArgs args, QObject *parent)
     });
     m_stream->setReadChunk(ReceiveBytes);
     connect(m_stream, &StreamConnection::connected, this, [this] {
+        if (m_args.security.tls == SmtpSecurity::Tls::Implicit)
+            Q_EMIT logged(u"暗号化通信（TLS）を開始しました。"_s + tlsStepName(m_args.security.tls)
+                          + u' ' + m_stream->description());
         setStatus(m_args.server + u"に接続しました！"_s);
         m_stream->setReading(true);
         m_timer.start();
     });
+    connect(m_stream, &StreamConnection::encrypted, this, &SendEmail::onEncrypted);
     connect(m_stream, &StreamConnection::received, this, &SendEmail::onReceived);
     connect(m_stream, &StreamConnection::sent, this, &SendEmail::onSent);
     connect(m_stream, &StreamConnection::closed, this,
@@ -56,8 +67,9 @@ SendEmail::SendEmail(SendEmailArgs args, QObject *parent)
             [this](StreamConnection::Failure failure, int, const QString &text) {
                 switch (failure) {
                 case StreamConnection::Failure::Connect:
-                case StreamConnection::Failure::Handshake:
                     return fail(SocketFailed, u"接続できませんでした！"_s);
+                case StreamConnection::Failure::Handshake:
+                    return onHandshakeFailed(text);
                 case StreamConnection::Failure::Send:
                     return fail(SendError, u"データ送信エラーが発生しました！"_s);
                 case StreamConnection::Failure::Notification:
@@ -80,7 +92,7 @@ void SendEmail::start()
     if (m_dialogue || m_finished)
         return;
     m_dialogue.emplace(heloName(), m_args.mail.fromAddress,
-                       recipientList(m_args.mail.recipients));
+                       recipientList(m_args.mail.recipients), m_args.security);
     QString error;
     setStatus(u"ソケットを初期化しています･･･"_s);
     if (basWSock::StartupSockets(error) != 0 || !error.isEmpty()) {
@@ -92,7 +104,51 @@ void SendEmail::start()
     setStatus(u"ソケットの初期化が完了しました！"_s);
     m_timer.setInterval(m_args.timeoutMs);
     m_payload = MailMessage::DataPayload(MailMessage::Build(m_args.mail));
-    connectToServer();
+    if (prepareTls())
+        connectToServer();
+}
+
+bool SendEmail::prepareTls()
+{
+    if (m_args.security.tls == SmtpSecurity::Tls::None)
+        return true;
+    QString error;
+    m_tls = TlsContext::createCertificateClient(m_args.caFile, &error);
+    if (!m_tls) {
+        onHandshakeFailed(error);
+        return false;
+    }
+    if (m_args.security.tls == SmtpSecurity::Tls::Implicit) {
+        m_stream->setTransportFactory([tls = m_tls, server = m_args.server](int socket) {
+            return std::make_unique<TlsTransport>(socket, tls, server);
+        });
+    }
+    return true;
+}
+
+void SendEmail::startTls()
+{
+    // Bytes after the go-ahead came before the encryption: an attacker's, never the server's.
+    if (m_reader.hasPartialReply())
+        return onHandshakeFailed(u"STARTTLSの後に平文の応答がありました。"_s);
+    setStatus(u"暗号化通信を開始しています･･･"_s);
+    m_timer.start();
+    m_stream->startTransport(
+        std::make_unique<TlsTransport>(m_stream->descriptor(), m_tls, m_args.server));
+}
+
+void SendEmail::onEncrypted()
+{
+    Q_EMIT logged(u"暗号化通信（TLS）を開始しました。"_s + tlsStepName(m_args.security.tls)
+                  + u' ' + m_stream->description());
+    follow(m_dialogue->onEncrypted());
+}
+
+void SendEmail::onHandshakeFailed(const QString &reason)
+{
+    Q_EMIT logged(u"暗号化通信（TLS）を開始できませんでした。"_s + tlsStepName(m_args.security.tls)
+                  + u' ' + reason);
+    fail(TlsFailed, u"暗号化通信を開始できませんでした！"_s);
 }
 
 void SendEmail::connectToServer()
@@ -132,11 +188,16 @@ void SendEmail::onReceived(QByteArrayView chunk)
 
 void SendEmail::follow(const SmtpDialogue::Step &step)
 {
+    if (!step.logLine.isEmpty())
+        Q_EMIT logged(step.logLine);
     if (!step.status.isEmpty())
         setStatus(step.status);
     switch (step.action) {
     case SmtpDialogue::Step::Action::Send:
+        setStatus(step.shown.isEmpty() ? step.command : step.shown);
         return sendCommand(step.command);
+    case SmtpDialogue::Step::Action::StartTls:
+        return startTls();
     case SmtpDialogue::Step::Action::SendMessage:
         m_sendingMessage = true;
         m_payloadSent = 0;
@@ -149,7 +210,6 @@ void SendEmail::follow(const SmtpDialogue::Step &step)
 void SendEmail::sendCommand(const QString &command)
 {
     m_sendingMessage = false;
-    setStatus(command);
     m_stream->write(CodePage::toAnsi(command) + "\r\n");
     m_timer.start();
 }

@@ -8,9 +8,11 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class StreamConnection;
+class TlsContext;
 
 /// What one mail attempt needs: the server, the mail and the time-out.
 struct SendEmailArgs
@@ -19,6 +21,8 @@ struct SendEmailArgs
     QString port;             // decimal text; empty or not a number ends with SocketFailed
     MailContent mail;
     int timeoutMs = 30000;    // the longest wait for any step of the dialogue
+    SmtpSecurity security;
+    QString caFile;           // the site's CA (PEM); empty: the system's store
 };
 
 /// The SMTP client of the collector: one mail attempt on the event loop, the dialogue driven
@@ -45,9 +49,16 @@ Q_SIGNALS:
     /// The progress texts of the dialogue ("...に接続しました！", each command sent, ...).
     void statusChanged(const QString &text);
     void finished(int result);
+    /// A line for the step log: the TLS and login steps, and the server's refusal when the
+    /// dialogue is a secured one. Never holds a password.
+    void logged(const QString &line);
 
 private:
+    bool prepareTls();
     void connectToServer();
+    void startTls();
+    void onEncrypted();
+    void onHandshakeFailed(const QString &reason);
     void onReceived(QByteArrayView chunk);
     void follow(const SmtpDialogue::Step &step);
     void sendCommand(const QString &command);
@@ -68,4 +79,5 @@ private:
     qsizetype m_payloadSent = 0;
     bool m_sendingMessage = false;
     QTimer m_timer;
+    std::shared_ptr<const TlsContext> m_tls;
 };

@@ -1,4 +1,5 @@
 #include "support/smtpserver.h"
+#include "support/testca.h"
 #include "support_stepfiles.h"
 
 #include "collector/mail/sendemail.h"
@@ -36,9 +37,12 @@ private Q_SLOTS:
     void logLines_data();
     void logLines();
     void missingDataFileEndsTheStep();
+    void securedLogLines_data();
+    void securedLogLines();
 
 private:
-    void prepare(const QString &port, const QByteArray &subject = "Tarvo report"_ba);
+    void prepare(const QString &port, const QByteArray &subject = "Tarvo report"_ba,
+                 const QByteArray &more = {});
     QString file(const QString &name) const { return m_dir->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -62,12 +66,12 @@ void TestMailStep::init()
     m_run.clock = &m_clock;
 }
 
-void TestMailStep::prepare(const QString &port, const QByteArray &subject)
+void TestMailStep::prepare(const QString &port, const QByteArray &subject, const QByteArray &more)
 {
     m_run.agentSettings.parse(QByteArray("[TarvoInfo]\r\nSmtpMail=1\r\nSmtpServer=127.0.0.1\r\nSmtpPort="
                                          + port.toLatin1() + "\r\nFrom=pc01@example.com\r\n"
                                          "To=admin@example.com;audit@example.com\r\nSubject="
-                                         + subject + "\r\n"));
+                                         + subject + "\r\n" + more));
 }
 
 void TestMailStep::attachments_data()
@@ -189,6 +193,54 @@ void TestMailStep::missingDataFileEndsTheStep()
     QVERIFY(!QFile::exists(file(Mac + u".MAIL.LOG"_s)));
     QVERIFY(!QFile::exists(file(Mac + u".DAT"_s)));
     QCOMPARE(server.messageCount(), 0);
+}
+
+void TestMailStep::securedLogLines_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("expected"); // each line's start, in order
+    const QByteArray login = "SmtpUser=pc01\r\nSmtpCaFile=ca.pem\r\n"_ba;
+    const QString tlsStarted = u"暗号化通信（TLS）を開始しました。(STARTTLS) TLSv1.3 "_s;
+    const QString notSent = u"暗号化通信（TLS）の設定が正しくないため送信しません。"_s;
+    QTest::newRow("STARTTLS and AUTH")
+        << "SmtpTls=1\r\nSmtpPassword=s3cret\r\n"_ba + login
+        << QStringList{tlsStarted, u"SMTP認証に成功しました。(AUTH PLAIN)"_s,
+                       u"メールの送信に成功しました。"_s};
+    QTest::newRow("wrong password: the server's reply")
+        << "SmtpTls=1\r\nSmtpPassword=guess\r\n"_ba + login
+        << QStringList{tlsStarted,
+                       u"SMTP認証に失敗しました。(AUTH PLAIN) 535 5.7.8 Authentication credentials invalid"_s,
+                       u"SMTP認証に失敗しました。"_s};
+    QTest::newRow("a TLS value meant as yes: nothing sent")
+        << "SmtpTls=yes\r\nSmtpPassword=s3cret\r\n"_ba + login
+        << QStringList{notSent + u"SmtpTlsは0、1、2のいずれかで指定してください。(yes)"_s};
+    QTest::newRow("a login without TLS: nothing sent")
+        << "SmtpPassword=s3cret\r\n"_ba + login
+        << QStringList{notSent + u"SMTP認証は暗号化通信でのみ行います。"_s};
+}
+
+void TestMailStep::securedLogLines()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, expected);
+    TestCa::Authority ca;
+    QVERIFY(ca.create(m_dir->path()));
+    const auto files = ca.issue(u"mail"_s, u"IP:127.0.0.1"_s);
+    QVERIFY(files);
+    MailTest::AiosmtpdServer server;
+    QVERIFY(server.start(u"accept"_s, {u"starttls"_s, files->certificate, files->key,
+                                       u"pc01"_s, u"s3cret"_s}));
+    prepare(server.portText(), "Tarvo report"_ba, settings);
+
+    SendMailStep(m_run);
+
+    const QByteArray log = readAll(file(Mac + u".MAIL.LOG"_s));
+    QVERIFY(!log.contains("s3cret") && !log.contains("guess"));
+    const QStringList lines = CodePage::fromAnsi(log).split(u"\r\n"_s).mid(3);
+    QCOMPARE(lines.size(), expected.size() + 1); // and the end of the last line
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QVERIFY2(lines[i].section(u'\t', 1).startsWith(expected[i]), qPrintable(lines[i]));
+    QCOMPARE(server.messageCount(), expected.last().startsWith(u"メールの送信に成功"_s) ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestMailStep)

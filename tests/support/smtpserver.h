@@ -50,13 +50,16 @@ public:
     /// "" when the shared server runs; otherwise the reason, for QSKIP.
     static QString unavailable() { return TestServers::unavailable(QStringLiteral("smtp")); }
 
-    /// `mode`: "accept" or "reject" (554 at the end of data).
-    bool start(const QString &mode = QStringLiteral("accept"))
+    /// `mode`: "accept" or "reject" (554 at the end of data). `security`: none, or "starttls"
+    /// or "implicit" with the certificate and key files, then optionally a user and password
+    /// that must log in.
+    bool start(const QString &mode = QStringLiteral("accept"), const QStringList &security = {})
     {
         if (!m_spool.isValid())
             return false;
         QString error;
-        m_port = m_control.open(QStringLiteral("smtp"), {mode, m_spool.path()}, &error);
+        m_port = m_control.open(QStringLiteral("smtp"), QStringList{mode, m_spool.path()} + security,
+                                &error);
         if (m_port == 0)
             qWarning("%s", qPrintable(error));
         return m_port > 0;
@@ -78,6 +81,8 @@ public:
         return int(QDir(spool()).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
     }
     int quitCount() const { return int(readAll(spool() + QStringLiteral("/quit")).count('\n')); }
+    /// One line per login attempt: mechanism, "yes"/"no", "tls"/"plain".
+    QByteArray logins() const { return readAll(spool() + QStringLiteral("/auth")); }
 
 private:
     QString base(int n) const { return spool() + QStringLiteral("/%1").arg(n, 4, 10, QLatin1Char('0')); }

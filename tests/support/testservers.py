@@ -13,7 +13,10 @@ reason, so that the tests skip with it.
 
 smtp and ftp listen on a control port of 127.0.0.1. A test connects there and sends one line per
 server of its own, the fields separated by TAB:
-    smtp MODE SPOOL                    aiosmtpd keeping every message in SPOOL; MODE accept|reject
+    smtp MODE SPOOL [TLS CERT KEY [USER PASSWORD]]
+                                       aiosmtpd keeping every message in SPOOL; MODE accept|reject;
+                                       TLS starttls (required before MAIL) or implicit (port 465
+                                       style); with USER and PASSWORD a login is required too
     ftp HOME USER PASSWORD COMMANDLOG [CERT KEY]  pyftpdlib serving HOME, logging every command
                                        (with CERT and KEY: explicit FTPS, TLS required)
 and gets "port N" (or "error TEXT") back. What a connection opened closes when it ends, so tests
@@ -60,11 +63,34 @@ def serve_smtp(statedir, ready):
     from aiosmtpd.smtp import SMTP
     import tarvosmtp
 
-    async def open_mailbox(mode, spool):
+    import ssl
+
+    def tls_context(cert, key):
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(cert, key)
+        return context
+
+    async def open_mailbox(mode, spool, tls=None, cert=None, key=None, user=None, password=None):
         handler = tarvosmtp.Handler(spool, mode)
-        server = await asyncio.get_running_loop().create_server(
-            lambda: SMTP(handler), '127.0.0.1', 0)
-        return server
+        options = {}
+        listen_tls = None
+        if tls == 'starttls':
+            options = dict(tls_context=tls_context(cert, key), require_starttls=True)
+        elif tls == 'implicit':
+            listen_tls = tls_context(cert, key)
+        elif tls is not None:
+            raise ValueError('TLS is starttls or implicit')
+        if user is not None:
+            options.update(authenticator=tarvosmtp.Authenticator(spool, user, password),
+                           auth_required=True, auth_require_tls=True)
+
+        def factory():
+            smtp = SMTP(handler, **options)
+            if listen_tls is not None:
+                smtp._tls_protocol = True  # a TLS listener: the login may go at once
+            return smtp
+        return await asyncio.get_running_loop().create_server(
+            factory, '127.0.0.1', 0, ssl=listen_tls)
 
     async def control(reader, writer):
         servers = []
@@ -72,9 +98,9 @@ def serve_smtp(statedir, ready):
             while line := (await reader.readline()).decode():
                 fields = parse_line(line)
                 try:
-                    if fields[0] != 'smtp' or len(fields) != 3:
-                        raise ValueError('expected: smtp MODE SPOOL')
-                    server = await open_mailbox(fields[1], fields[2])
+                    if fields[0] != 'smtp' or len(fields) not in (3, 6, 8):
+                        raise ValueError('expected: smtp MODE SPOOL [TLS CERT KEY [USER PASSWORD]]')
+                    server = await open_mailbox(*fields[1:])
                     servers.append(server)
                     reply = 'port %d' % server.sockets[0].getsockname()[1]
                 except Exception as error:  # the test shows the reason

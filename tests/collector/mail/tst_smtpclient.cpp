@@ -1,4 +1,5 @@
 #include "support/smtpserver.h"
+#include "support/testca.h"
 
 #include "collector/mail/sendemail.h"
 
@@ -78,6 +79,9 @@ private Q_SLOTS:
     void silentServerTimesOut();
     void connectionFailures_data();
     void connectionFailures();
+    void tls_data();
+    void tls();
+    void forgedReplyAfterStartTls();
 
 private:
     MailTest::AiosmtpdServer m_server;
@@ -327,6 +331,111 @@ void TestSmtpClient::connectionFailures()
     QStringList statuses;
     QCOMPARE(run(argsFor(port), &statuses), int(SendEmail::SocketFailed));
     QVERIFY(statuses.contains(u"接続できませんでした！"_s));
+}
+
+void TestSmtpClient::tls_data()
+{
+    QTest::addColumn<QStringList>("server");    // TLS mode and certificate name, then the login
+    QTest::addColumn<int>("clientTls");         // SmtpSecurity::Tls
+    QTest::addColumn<QString>("password");      // the client's; the server wants "s3cret"
+    QTest::addColumn<bool>("trustCa");          // the client is given the test CA
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QByteArray>("logins");     // what the server saw of the login
+    QTest::addColumn<QString>("firstLog");      // the start of the client's first log line
+
+    const int plain = int(SmtpSecurity::Tls::None);
+    const int startTls = int(SmtpSecurity::Tls::StartTls);
+    const int implicit = int(SmtpSecurity::Tls::Implicit);
+    const QStringList login = {u"pc01"_s, u"s3cret"_s};
+    const QString started = u"暗号化通信（TLS）を開始しました。(STARTTLS) TLSv1.3"_s;
+    const QString notStarted = u"暗号化通信（TLS）を開始できませんでした。(STARTTLS) "_s;
+    QTest::newRow("STARTTLS and AUTH PLAIN")
+        << (QStringList{u"starttls"_s, u"local"_s} + login) << startTls << u"s3cret"_s << true
+        << 0 << "PLAIN yes tls\n"_ba << started;
+    QTest::newRow("TLS from the first byte")
+        << (QStringList{u"implicit"_s, u"local"_s} + login) << implicit << u"s3cret"_s << true
+        << 0 << "PLAIN yes tls\n"_ba << u"暗号化通信（TLS）を開始しました。(SMTPS) TLSv1.3"_s;
+    QTest::newRow("plain mail to a server that requires TLS")
+        << QStringList{u"starttls"_s, u"local"_s} << plain << QString() << true
+        << int(SendEmail::HeloFailed) << QByteArray() << QString();
+    QTest::newRow("wrong password")
+        << (QStringList{u"starttls"_s, u"local"_s} + login) << startTls << u"guess"_s << true
+        << int(SendEmail::AuthFailed) << "PLAIN no tls\n"_ba << started;
+    QTest::newRow("no STARTTLS offered")
+        << QStringList() << startTls << QString() << true << int(SendEmail::TlsFailed)
+        << QByteArray() << u"SMTPエラー: サーバがSTARTTLSに対応していません。"_s;
+    QTest::newRow("another host's certificate")
+        << (QStringList{u"starttls"_s, u"other"_s} + login) << startTls << u"s3cret"_s << true
+        << int(SendEmail::TlsFailed) << QByteArray()
+        << notStarted + u"サーバ証明書を検証できません（"_s;
+    QTest::newRow("a CA the PC does not trust")
+        << (QStringList{u"implicit"_s, u"local"_s} + login) << implicit << u"s3cret"_s << false
+        << int(SendEmail::TlsFailed) << QByteArray()
+        << u"暗号化通信（TLS）を開始できませんでした。(SMTPS) サーバ証明書を検証できません（"_s;
+    QTest::newRow("TLS from the first byte to a plain server")
+        << QStringList() << implicit << QString() << true << int(SendEmail::TlsFailed)
+        << QByteArray() << u"暗号化通信（TLS）を開始できませんでした。(SMTPS) "_s;
+}
+
+void TestSmtpClient::tls()
+{
+    QFETCH(QStringList, server);
+    QFETCH(int, clientTls);
+    QFETCH(QString, password);
+    QFETCH(bool, trustCa);
+    QFETCH(int, expected);
+    QFETCH(QByteArray, logins);
+    QFETCH(QString, firstLog);
+
+    TestCa::Authority ca;
+    QVERIFY(ca.create(m_dir.path()));
+    if (!server.isEmpty()) {
+        const bool local = server.at(1) == u"local"_s;
+        const auto files = ca.issue(server.at(1), local ? u"IP:127.0.0.1"_s : u"DNS:other.example"_s);
+        QVERIFY(files);
+        server.replace(1, files->certificate);
+        server.insert(2, files->key);
+    }
+    MailTest::AiosmtpdServer mailbox;
+    QVERIFY(mailbox.start(u"accept"_s, server));
+
+    SendEmailArgs args = argsFor(mailbox.portText());
+    args.security = {SmtpSecurity::Tls(clientTls), password.isEmpty() ? QString() : u"pc01"_s,
+                     password};
+    if (trustCa)
+        args.caFile = ca.certificate();
+    SendEmail client(args);
+    QSignalSpy finished(&client, &SendEmail::finished);
+    QStringList log;
+    connect(&client, &SendEmail::logged, this, [&log](const QString &line) { log.append(line); });
+    QStringList shown;
+    connect(&client, &SendEmail::statusChanged, this,
+            [&shown](const QString &line) { shown.append(line); });
+    client.start();
+    QVERIFY(!finished.isEmpty() || finished.wait(20000));
+    QCOMPARE(client.result(), expected);
+    QCOMPARE(mailbox.logins(), logins);
+    QCOMPARE(mailbox.messageCount(), expected == 0 ? 1 : 0);
+    QCOMPARE(log.isEmpty() ? QString() : log.first().left(firstLog.size()), firstLog);
+    for (const QString &line : log + shown)
+        QVERIFY2(!line.contains(u"s3cret"_s) && !line.contains(u"guess"_s), qPrintable(line));
+    if (expected == 0) {
+        // The same mail sent plain, as the step always sent it: the bytes are the same.
+        const qsizetype before = m_server.messageCount();
+        QCOMPARE(run(argsFor(m_server.portText())), 0);
+        QCOMPARE(mailbox.message(1), m_server.message(int(before) + 1));
+    }
+}
+
+void TestSmtpClient::forgedReplyAfterStartTls()
+{
+    // A reply that travels with the go-ahead was not said inside TLS: nothing more is sent.
+    MailTest::ScriptedServer forging;
+    QVERIFY(forging.start(u"inject"_s));
+    SendEmailArgs args = argsFor(forging.portText());
+    args.security.tls = SmtpSecurity::Tls::StartTls;
+    QCOMPARE(run(args), int(SendEmail::TlsFailed));
+    QVERIFY2(forging.wire().endsWith("STARTTLS\r\n"), forging.wire().right(40).constData());
 }
 
 QTEST_GUILESS_MAIN(TestSmtpClient)
