@@ -15,6 +15,7 @@ struct FormBinding
         Flag,        // "1" is on, anything else off; written "1" or "0"
         PassiveFlag, // only "0" is off; written "1" or "0"
         BinaryType,  // 2 is binary, anything else ASCII; written "2" or "1"
+        Choice,      // "0", "1" or "2" (the index of a list box); anything else is "0"
         Shown,       // shown, never written (ExeFile, and TimeStart, which goes back unchanged)
     };
     QString control; // the control's objectName ("txtPort", "optMail" for the pair optMail_0/_1)

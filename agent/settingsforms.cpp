@@ -61,6 +61,10 @@ SettingsForm mail(const QString &iniPath)
             {u"txtTo"_s, Info, "To"_ba},
             {u"txtFrom"_s, Info, "From"_ba},
             {u"txtSubject"_s, Info, "Subject"_ba},
+            {u"cboSmtpTls"_s, Info, "SmtpTls"_ba, FormBinding::Choice},
+            {u"txtSmtpUser"_s, Info, "SmtpUser"_ba},
+            {u"txtSmtpPassword"_s, Info, "SmtpPassword"_ba},
+            {u"txtSmtpCaFile"_s, Info, "SmtpCaFile"_ba},
         },
         {
             {u"txtSmtpServer"_s, u"SMTPサーバを指定してください。"_s},
@@ -72,7 +76,8 @@ SettingsForm mail(const QString &iniPath)
         },
         {{u"txtSmtpServer"_s, u"SMTPサーバ"_s}, {u"txtSmtpPort"_s, u"SMTPポート"_s},
          {u"txtTo"_s, u"宛先アドレス"_s}, {u"txtFrom"_s, u"送信者アドレス"_s},
-         {u"txtSubject"_s, u"件名"_s}});
+         {u"txtSubject"_s, u"件名"_s}, {u"txtSmtpUser"_s, u"ユーザＩＤ"_s},
+         {u"txtSmtpPassword"_s, u"パスワード"_s}, {u"txtSmtpCaFile"_s, u"CA証明書ファイル"_s}});
 }
 
 SettingsForm ftp(const QString &iniPath)

@@ -15,6 +15,7 @@ enum class Kind {
     Passive,   // check box: checked unless exactly "0"
     Proxy,     // text box with its check box: checked when the text is not empty
     Transfer,  // Binary when the number is 2, else ASCII
+    Choice,    // list box: its index "0", "1" or "2"; anything else shows as "0"
     Schedule,  // TimeStart: the three schedule labels
 };
 
@@ -58,6 +59,10 @@ const QList<Binding> &bindings()
         {"TarvoInfo", "From", u"txtFunc6From"_s, Kind::Text, u"送信者アドレス"_s},
         {"TarvoInfo", "To", u"txtFunc6To"_s, Kind::Text, u"宛先アドレス"_s},
         {"TarvoInfo", "Subject", u"txtFunc6Subject"_s, Kind::Text, u"件名"_s},
+        {"TarvoInfo", "SmtpTls", u"cboFunc6SmtpTls"_s, Kind::Choice},
+        {"TarvoInfo", "SmtpUser", u"txtFunc6SmtpUser"_s, Kind::Text, u"SMTPユーザＩＤ"_s},
+        {"TarvoInfo", "SmtpPassword", u"txtFunc6SmtpPassword"_s, Kind::Text, u"SMTPパスワード"_s},
+        {"TarvoInfo", "SmtpCaFile", u"txtFunc6SmtpCaFile"_s, Kind::Text, u"SMTP CA証明書ファイル"_s},
         {"TarvoInfo", "SQLUpdate", u"chkFunc6Sql"_s, Kind::Flag},
         {"TarvoInfo", "FTPUpload", u"chkFunc6Ftp"_s, Kind::Flag},
         {"TarvoInfo", "SmtpMail", u"chkFunc6Mail"_s, Kind::Flag},
@@ -94,6 +99,12 @@ const QList<Check> &checks()
     return table;
 }
 
+QString choiceOf(const QString &value)
+{
+    const QString trimmed = value.trimmed();
+    return trimmed == u"1" || trimmed == u"2" ? trimmed : u"0"_s;
+}
+
 QString flag(bool on)
 {
     return on ? u"1"_s : u"0"_s;
@@ -113,6 +124,8 @@ QString valueOf(const Binding &binding, const AgentSettingsValues &values)
         return flag(values.isChecked(binding.control));
     case Kind::Transfer:
         return values.isChecked(binding.control) ? u"2"_s : u"1"_s;
+    case Kind::Choice:
+        return choiceOf(values.text(binding.control));
     case Kind::Schedule:
         return AgentSettingsPage::composeTimeStart(values.timer);
     }
@@ -145,6 +158,9 @@ void show(const Binding &binding, const QString &value, AgentSettingsValues *val
         values->checks[u"optFunc6Ascii"_s] = !binary;
         break;
     }
+    case Kind::Choice:
+        values->texts[binding.control] = choiceOf(value);
+        break;
     case Kind::Schedule:
         if (const auto timer = AgentSettingsPage::parseTimeStart(value))
             values->timer = *timer;

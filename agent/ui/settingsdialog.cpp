@@ -3,6 +3,7 @@
 #include "agent/settingsforms.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,6 +73,8 @@ void SettingsDialog::showValues()
             label->setText(text);
         else if (auto *box = findChild<QCheckBox *>(name))
             box->setChecked(m_form.isOn(name));
+        else if (auto *list = findChild<QComboBox *>(name))
+            list->setCurrentIndex(text.toInt());
         else if (auto *option = findChild<QRadioButton *>(name))
             option->setChecked(m_form.isOn(name));
         else if (auto *on = findChild<QRadioButton *>(name + u"_0"_s))
@@ -87,6 +90,8 @@ void SettingsDialog::takeValues()
             m_form.setValue(name, edit->text());
         else if (auto *box = findChild<QCheckBox *>(name))
             m_form.setValue(name, onOff(box->isChecked()));
+        else if (auto *list = findChild<QComboBox *>(name))
+            m_form.setValue(name, QString::number(list->currentIndex()));
         else if (auto *option = findChild<QRadioButton *>(name))
             m_form.setValue(name, onOff(option->isChecked()));
         else if (auto *on = findChild<QRadioButton *>(name + u"_0"_s))

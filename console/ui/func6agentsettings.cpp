@@ -5,6 +5,7 @@
 #include "ui_func6agentsettings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QRadioButton>
 #include <QStyle>
@@ -67,6 +68,8 @@ AgentSettingsValues Func6AgentSettings::values() const
     AgentSettingsValues values;
     for (const QLineEdit *box : findChildren<QLineEdit *>())
         values.texts[box->objectName()] = box->text();
+    for (const QComboBox *list : findChildren<QComboBox *>())
+        values.texts[list->objectName()] = QString::number(list->currentIndex());
     for (const QAbstractButton *button : findChildren<QAbstractButton *>()) {
         if (button->isCheckable())
             values.checks[button->objectName()] = button->isChecked();
@@ -82,6 +85,8 @@ void Func6AgentSettings::showValues(const AgentSettingsValues &values)
     for (auto it = values.texts.cbegin(); it != values.texts.cend(); ++it) {
         if (auto *box = findChild<QLineEdit *>(it.key()))
             box->setText(it.value());
+        else if (auto *list = findChild<QComboBox *>(it.key()))
+            list->setCurrentIndex(it.value().toInt());
     }
     for (auto it = values.checks.cbegin(); it != values.checks.cend(); ++it) {
         if (auto *button = findChild<QAbstractButton *>(it.key()))

@@ -224,7 +224,14 @@ void TestSettingsForms::writtenBytes_data()
                        u"txtSubject=収集結果 "_s}
         << "[TarvoInfo]\r\nSmtpServer=mail.example.jp\r\nSmtpPort=587\r\n"
            "To=a@example.jp;b@example.jp\r\nFrom=pc@example.jp\r\nSubject=\x8e\xfb\x8f\x57"
-           "\x8c\x8b\x89\xca\r\n"_ba;
+           "\x8c\x8b\x89\xca\r\nSmtpTls=0\r\nSmtpUser=\r\nSmtpPassword=\r\nSmtpCaFile=\r\n"_ba;
+    QTest::newRow("mail: TLS from the first byte and the login kept")
+        << u"mail"_s << "[TarvoInfo]\r\nSmtpTls=2\r\nSmtpUser=pc01\r\n"_ba
+        << ValidMail + QStringList{u"txtSmtpPassword=pw"_s}
+        << "[TarvoInfo]\r\nSmtpTls=2\r\nSmtpUser=pc01\r\nSmtpServer=mail.example.jp\r\n"
+           "SmtpPort=25\r\nTo=admin@example.jp\r\nFrom=pc@example.jp\r\n"
+           "Subject=\x8e\xfb\x8f\x57\x8c\x8b\x89\xca\r\n"
+           "SmtpPassword=pw\r\nSmtpCaFile=\r\n"_ba;
     QTest::newRow("ftp: proxy off empties it, passive and binary")
         << u"ftp"_s << "[TarvoInfo]\r\nFtpProxy=proxy:8080\r\nFtpType=1\r\n"_ba
         << ValidFtp + QStringList{u"txtFtpPassword=secret"_s, u"txtProxy=proxy:8080"_s,

@@ -78,7 +78,8 @@ private Q_SLOTS:
             "SqlConnection=\r\nSqlTable=\r\nSqlUserid=\r\nSqlPassword=\r\nFtpAddress=\r\nFtpPort=\r\n"
             "FtpUser=\r\nFtpPassword=\r\nFtpDirectory=\r\nFtpPassive=1\r\nFtpTls=0\r\nFtpCaFile=\r\n"
             "SmtpServer=\r\nSmtpPort=\r\n"
-            "From=\r\nTo=\r\nSQLUpdate=0\r\nSmtpMail=0\r\n"_s;
+            "From=\r\nTo=\r\nSmtpTls=0\r\nSmtpUser=\r\nSmtpPassword=\r\nSmtpCaFile=\r\n"
+            "SQLUpdate=0\r\nSmtpMail=0\r\n"_s;
         QCOMPARE(CodePage::fromAnsi(readFile(path)), expected);
         QCOMPARE(keysToWrite(values).constFirst().first, u"Port"_s);
         QCOMPARE(keysToWrite(values).constLast().first, u"SmtpMail"_s);

@@ -1,7 +1,9 @@
 #include "agent/ui/frmsetting.h"
 #include "agent/ui/frmsettingftp.h"
+#include "agent/ui/frmsettingmail.h"
 #include "support_modal.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void init();
     void settingDialog();
     void ftpDialog();
+    void mailSecurity();
 
 private:
     QByteArray iniBytes() const;
@@ -133,6 +136,29 @@ void TestSettingsDialogs::ftpDialog()
     const QByteArray written = iniBytes();
     QVERIFY(written.contains("FtpType=2\r\nFtpProxy=\r\n"));
     QVERIFY(written.contains("FtpPassive=1\r\n"));
+}
+
+void TestSettingsDialogs::mailSecurity()
+{
+    QFile file(m_ini);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("SmtpServer=mail.example.jp\r\nSmtpPort=465\r\nTo=a@example.jp\r\n"
+               "From=pc@example.jp\r\nSubject=PC\r\nSmtpTls=2\r\nSmtpUser=pc01\r\n");
+    file.close();
+    FrmSettingMail dialog(m_ini, Title);
+    dialog.show();
+    auto *tls = child<QComboBox>(dialog, u"cboSmtpTls"_s);
+    QCOMPARE(tls->currentText(), u"SMTPS（最初からTLS）"_s);
+    QCOMPARE(child<QLineEdit>(dialog, u"txtSmtpUser"_s)->text(), u"pc01"_s);
+    QCOMPARE(child<QLineEdit>(dialog, u"txtSmtpPassword"_s)->echoMode(), QLineEdit::Password);
+
+    tls->setCurrentIndex(1);
+    child<QLineEdit>(dialog, u"txtSmtpPassword"_s)->setText(u"pw"_s);
+    QString message;
+    takeMessage(&message);
+    child<QPushButton>(dialog, u"cmdButton_0"_s)->click();
+    QCOMPARE(message, u"変更を有効にするためにプログラムを再起動してください。"_s);
+    QVERIFY(iniBytes().endsWith("SmtpTls=1\r\nSmtpUser=pc01\r\nSmtpPassword=pw\r\nSmtpCaFile=\r\n"));
 }
 
 QTEST_MAIN(TestSettingsDialogs)
