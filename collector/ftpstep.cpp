@@ -181,16 +181,12 @@ public:
         return ok;
     }
 
-    bool store(const QString &localPath, const QByteArray &remoteName)
+    // Uploads the bytes of the step's copy of the data file, as written to it.
+    bool store(QByteArray bytes, const QByteArray &remoteName)
     {
         if (!m_connected)
             return false;
-        QFile file(localPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        m_upload = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
+        m_upload = std::move(bytes);
         const bool ascii = m_settings.type == kTypeAscii;
         if (ascii)
             m_upload = toAsciiSource(std::move(m_upload));
@@ -281,13 +277,13 @@ private:
 };
 
 void logTransfer(RunLog &log, const FtpSettings &settings, FtpSession &session,
-                 const QString &dataFile, const QString &fileName)
+                 QByteArray data, const QString &fileName)
 {
     const QString directory = CodePage::fromAnsi(settings.directory);
     log.WriteRunLog(session.changeDirectory()
                         ? u"チェンジディレクトリ成功。["_s + directory + u"] (FtpSetCurrentDirectory)"_s
                         : u"チェンジディレクトリ失敗。["_s + directory + u"] (FtpSetCurrentDirectory)"_s);
-    log.WriteRunLog(session.store(dataFile, fileName.toUtf8())
+    log.WriteRunLog(session.store(std::move(data), fileName.toUtf8())
                         ? u"アップロード成功。["_s + fileName + u"] (FtpPutFile)"_s
                         : u"アップロード失敗。["_s + fileName + u"] (FtpPutFile)"_s);
 }
@@ -335,8 +331,9 @@ void UploadFtp(RunContext &run)
 
     const QString fileName = run.macText + u".DAT"_s;
     const QString dataFile = run.outputFile(u".DAT"_s);
-    if (run.copyDataFile(dataFile)) {
-        logTransfer(log, *settings, session, dataFile, fileName);
+    QByteArray data;
+    if (run.copyDataFile(dataFile, &data)) {
+        logTransfer(log, *settings, session, std::move(data), fileName);
         session.close();
         log.WriteRunLog(u"FTPサーバから切断しました。(InternetCloseHandle)"_s);
         log.WriteRunLog(u"WinInetの終了処理完了。(InternetCloseHandle)"_s);

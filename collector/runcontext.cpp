@@ -27,7 +27,7 @@ QString RunContext::outputFile(const QString &extension) const
     return QDir(folder).filePath(macText + extension);
 }
 
-bool RunContext::copyDataFile(const QString &target) const
+bool RunContext::copyDataFile(const QString &target, QByteArray *copied) const
 {
     QFile source(QDir(folder).filePath(u"TarvoInfo.dat"_s));
     if (!source.open(QIODevice::ReadOnly))
@@ -35,5 +35,9 @@ bool RunContext::copyDataFile(const QString &target) const
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError)
         return false;
-    return writeFileAtomically(target, bytes);
+    if (!writeFileAtomically(target, bytes))
+        return false;
+    if (copied)
+        *copied = bytes;
+    return true;
 }

@@ -32,6 +32,7 @@ struct RunContext
     /// `macText` + `extension` inside the program folder (".SQL.LOG", ".DAT", ...).
     QString outputFile(const QString &extension) const;
     /// Copies TarvoInfo.dat as it is at this moment to `target` (the PC's name + ".DAT"), which
-    /// the mail and FTP steps send.
-    bool copyDataFile(const QString &target) const;
+    /// the mail and FTP steps send; `copied` receives the bytes written, so a step need not read
+    /// them back.
+    bool copyDataFile(const QString &target, QByteArray *copied = nullptr) const;
 };
