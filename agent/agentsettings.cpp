@@ -1,5 +1,6 @@
 #include "agent/agentsettings.h"
 
+#include "common/agentinikeys.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 #include "net/frame.h"
@@ -12,10 +13,9 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+using namespace AgentIni;
 
 namespace {
-
-constexpr char Section[] = "TarvoAgent";
 
 std::optional<qint64> parseInteger(const QString &text)
 {
@@ -69,46 +69,45 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
     if (!ini.load(reason))
         return std::nullopt;
     auto read = [&ini](const char *key) {
-        return CodePage::fromAnsi(ini.value(Section, key));
+        return CodePage::fromAnsi(ini.value(AgentSection, key));
     };
     // Keys of our own are read whole: cut at 254 bytes, an address list would change its
     // meaning without a word (10.0.0.0/16 becoming 10.0.0.0/1).
     auto readWhole = [&ini](const char *key) {
-        return CodePage::fromAnsi(ini.value(Section, key, std::numeric_limits<int>::max()));
+        return CodePage::fromAnsi(ini.value(AgentSection, key, std::numeric_limits<int>::max()));
     };
 
     AgentSettings settings;
-    const QString port = read("Port");
-    const QString timeOut = read("TimeOut");
-    const QString statusLog = read("StatusLog");
-    settings.AutoStart = read("AutoStart");
-    settings.AutoExit = read("AutoExit");
-    settings.ExeFile = read("ExeFile");
-    const auto schedule = Schedule::parse(read("TimeStart"));
+    const QString port = read(AgentKey::Port);
+    const QString timeOut = read(AgentKey::TimeOut);
+    const QString statusLog = read(AgentKey::StatusLog);
+    settings.AutoStart = read(AgentKey::AutoStart);
+    settings.AutoExit = read(AgentKey::AutoExit);
+    settings.ExeFile = read(AgentKey::ExeFile);
+    const auto schedule = Schedule::parse(read(AgentKey::TimeStart));
     if (!schedule)
         return refuse(reason, u"TimeStart needs two commas"_s);
     settings.schedule = *schedule;
-    settings.DebugMode = read("DebugMode");
+    settings.DebugMode = read(AgentKey::DebugMode);
 
     const auto portValue = parseInteger(port);
     const auto timeOutValue = parseInteger(timeOut);
     const auto statusLogValue = parseInteger(statusLog);
     if (!portValue || !timeOutValue || !statusLogValue)
         return refuse(reason, u"Port, TimeOut and StatusLog must be numbers"_s);
-    if (*timeOutValue * 1000 > std::numeric_limits<int>::max()
-        || *timeOutValue * 1000 < std::numeric_limits<int>::min())
+    if (!timeOutFitsMilliseconds(*timeOutValue))
         return refuse(reason, u"TimeOut is too large"_s);
     settings.Port = int(*portValue);
     settings.TimeOut = int(*timeOutValue * 1000);
     settings.StatusLog = int(*statusLogValue);
 
-    settings.ListenAddress = readWhole("ListenAddress").trimmed();
-    const auto allowFrom = AllowList::parse(readWhole("AllowFrom"));
+    settings.ListenAddress = readWhole(AgentKey::ListenAddress).trimmed();
+    const auto allowFrom = AllowList::parse(readWhole(AgentKey::AllowFrom));
     if (!allowFrom)
         return refuse(reason, u"AllowFrom holds an entry that is no IPv4 address or range, "
                               "or names no address at all"_s);
     settings.AllowFrom = *allowFrom;
-    const QString maxFrame = readWhole("MaxFrameBytes").trimmed();
+    const QString maxFrame = readWhole(AgentKey::MaxFrameBytes).trimmed();
     settings.MaxFrameBytes = Frame::DefaultMaxBytes;
     if (!maxFrame.isEmpty()) {
         bool ok = false;
@@ -117,12 +116,12 @@ std::optional<AgentSettings> LoadAgentSettings(const QString &iniPath, QString *
             return refuse(reason, u"MaxFrameBytes must be a number of bytes"_s);
         settings.MaxFrameBytes = quint32(value);
     }
-    settings.UpdateKeyFile = readWhole("UpdateKeyFile").trimmed();
-    const auto tlsAccept = TlsAcceptModes::parse(readWhole("TlsAccept"));
+    settings.UpdateKeyFile = readWhole(AgentKey::UpdateKeyFile).trimmed();
+    const auto tlsAccept = TlsAcceptModes::parse(readWhole(AgentKey::TlsAccept));
     if (!tlsAccept)
         return refuse(reason, u"TlsAccept must be plain, psk or plain,psk"_s);
     settings.TlsAccept = *tlsAccept;
-    settings.TlsPskFile = keyFilePath(iniPath, readWhole("TlsPskFile").trimmed());
+    settings.TlsPskFile = keyFilePath(iniPath, readWhole(AgentKey::TlsPskFile).trimmed());
     if (settings.TlsAccept.psk) {
         QString fault;
         auto keys = PskKeyFile::read(settings.TlsPskFile, &fault);

@@ -1,5 +1,6 @@
 #include "agent/settingsform.h"
 
+#include "common/agentinikeys.h"
 #include "common/ansifields.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
@@ -25,12 +26,6 @@ bool isWholeNumberUpTo(const QString &text, qint64 maxNumber)
     return number >= 1 && number <= maxNumber;
 }
 
-QString choiceOf(const QByteArray &raw)
-{
-    const QByteArray trimmed = raw.trimmed();
-    return trimmed == "1" || trimmed == "2" ? QString::fromLatin1(trimmed) : u"0"_s;
-}
-
 } // namespace
 
 SettingsForm::SettingsForm(QString iniPath, QList<FormBinding> bindings, QList<FormCheck> checks,
@@ -52,7 +47,7 @@ bool SettingsForm::load(QString *error)
         case FormBinding::Flag: shown = onOff(raw == "1"); break;
         case FormBinding::PassiveFlag: shown = onOff(raw != "0"); break;
         case FormBinding::BinaryType: shown = onOff(raw.trimmed().toInt() == 2); break;
-        case FormBinding::Choice: shown = choiceOf(raw); break;
+        case FormBinding::Choice: shown = AgentIni::choiceIndex(QString::fromLatin1(raw)); break;
         default: shown = CodePage::fromAnsi(raw); break;
         }
         m_values[binding.control] = shown;
@@ -89,7 +84,7 @@ QByteArray SettingsForm::encoded(const FormBinding &binding) const
     case FormBinding::Flag:
     case FormBinding::PassiveFlag: return on ? "1"_ba : "0"_ba;
     case FormBinding::BinaryType: return on ? "2"_ba : "1"_ba;
-    case FormBinding::Choice: return choiceOf(CodePage::toAnsi(value(binding.control))).toLatin1();
+    case FormBinding::Choice: return AgentIni::choiceIndex(value(binding.control)).toLatin1();
     default: break;
     }
     if (!binding.onlyWhen.isEmpty() && !isOn(binding.onlyWhen))

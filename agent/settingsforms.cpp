@@ -1,17 +1,15 @@
 #include "agent/settingsforms.h"
 
 #include "agent/schedule.h"
+#include "common/agentinikeys.h"
 
 using namespace Qt::StringLiterals;
+using namespace AgentIni;
 
 namespace {
 
-const QByteArray Agent = "TarvoAgent"_ba;
-const QByteArray Info = "TarvoInfo"_ba;
-
-constexpr qint64 MaxPort = 65535;
-constexpr qint64 MaxTimeOutSeconds = 2147483; // × 1000 still fits a signed 32-bit integer
-constexpr qint64 MaxStatusLogLines = 100000;
+const QByteArray Agent = AgentSection;
+const QByteArray Info = InfoSection;
 
 FormCheck portCheck(const QString &control, const QString &emptyMessage, const QString &name)
 {
@@ -27,17 +25,17 @@ SettingsForm agent(const QString &iniPath)
     return SettingsForm(
         iniPath,
         {
-            {u"txtPort"_s, Agent, "Port"_ba},
-            {u"txtTimeOut"_s, Agent, "TimeOut"_ba},
-            {u"txtStatusLog"_s, Agent, "StatusLog"_ba},
-            {u"optAutoStart"_s, Agent, "AutoStart"_ba, FormBinding::Flag},
-            {u"optAutoExit"_s, Agent, "AutoExit"_ba, FormBinding::Flag},
-            {u"lblTimer"_s, Agent, "TimeStart"_ba, FormBinding::Shown},
-            {u"optDebugMode"_s, Agent, "DebugMode"_ba, FormBinding::Flag},
-            {u"optMail"_s, Info, "SmtpMail"_ba, FormBinding::Flag},
-            {u"optFtp"_s, Info, "FtpUpload"_ba, FormBinding::Flag},
-            {u"optSql"_s, Info, "SQLUpdate"_ba, FormBinding::Flag},
-            {u"lblProgram"_s, Agent, "ExeFile"_ba, FormBinding::Shown},
+            {u"txtPort"_s, Agent, AgentKey::Port},
+            {u"txtTimeOut"_s, Agent, AgentKey::TimeOut},
+            {u"txtStatusLog"_s, Agent, AgentKey::StatusLog},
+            {u"optAutoStart"_s, Agent, AgentKey::AutoStart, FormBinding::Flag},
+            {u"optAutoExit"_s, Agent, AgentKey::AutoExit, FormBinding::Flag},
+            {u"lblTimer"_s, Agent, AgentKey::TimeStart, FormBinding::Shown},
+            {u"optDebugMode"_s, Agent, AgentKey::DebugMode, FormBinding::Flag},
+            {u"optMail"_s, Info, InfoKey::SmtpMail, FormBinding::Flag},
+            {u"optFtp"_s, Info, InfoKey::FtpUpload, FormBinding::Flag},
+            {u"optSql"_s, Info, InfoKey::SqlUpdate, FormBinding::Flag},
+            {u"lblProgram"_s, Agent, AgentKey::ExeFile, FormBinding::Shown},
         },
         {
             portCheck(u"txtPort"_s, u"ポート番号を指定してください。"_s, u"ポート番号"_s),
@@ -56,15 +54,15 @@ SettingsForm mail(const QString &iniPath)
     return SettingsForm(
         iniPath,
         {
-            {u"txtSmtpServer"_s, Info, "SmtpServer"_ba},
-            {u"txtSmtpPort"_s, Info, "SmtpPort"_ba},
-            {u"txtTo"_s, Info, "To"_ba},
-            {u"txtFrom"_s, Info, "From"_ba},
-            {u"txtSubject"_s, Info, "Subject"_ba},
-            {u"cboSmtpTls"_s, Info, "SmtpTls"_ba, FormBinding::Choice},
-            {u"txtSmtpUser"_s, Info, "SmtpUser"_ba},
-            {u"txtSmtpPassword"_s, Info, "SmtpPassword"_ba},
-            {u"txtSmtpCaFile"_s, Info, "SmtpCaFile"_ba},
+            {u"txtSmtpServer"_s, Info, InfoKey::SmtpServer},
+            {u"txtSmtpPort"_s, Info, InfoKey::SmtpPort},
+            {u"txtTo"_s, Info, InfoKey::To},
+            {u"txtFrom"_s, Info, InfoKey::From},
+            {u"txtSubject"_s, Info, InfoKey::Subject},
+            {u"cboSmtpTls"_s, Info, InfoKey::SmtpTls, FormBinding::Choice},
+            {u"txtSmtpUser"_s, Info, InfoKey::SmtpUser},
+            {u"txtSmtpPassword"_s, Info, InfoKey::SmtpPassword},
+            {u"txtSmtpCaFile"_s, Info, InfoKey::SmtpCaFile},
         },
         {
             {u"txtSmtpServer"_s, u"SMTPサーバを指定してください。"_s},
@@ -85,16 +83,16 @@ SettingsForm ftp(const QString &iniPath)
     return SettingsForm(
         iniPath,
         {
-            {u"txtFtpAddress"_s, Info, "FtpAddress"_ba},
-            {u"txtFtpPort"_s, Info, "FtpPort"_ba},
-            {u"txtFtpUser"_s, Info, "FtpUser"_ba},
-            {u"txtFtpPassword"_s, Info, "FtpPassword"_ba},
-            {u"txtProxy"_s, Info, "FtpProxy"_ba, FormBinding::Text, u"chkProxy"_s},
-            {u"txtFtpDirectory"_s, Info, "FtpDirectory"_ba},
-            {u"chkPassive"_s, Info, "FtpPassive"_ba, FormBinding::PassiveFlag},
-            {u"optBin"_s, Info, "FtpType"_ba, FormBinding::BinaryType},
-            {u"chkFtpTls"_s, Info, "FtpTls"_ba, FormBinding::Flag},
-            {u"txtFtpCaFile"_s, Info, "FtpCaFile"_ba},
+            {u"txtFtpAddress"_s, Info, InfoKey::FtpAddress},
+            {u"txtFtpPort"_s, Info, InfoKey::FtpPort},
+            {u"txtFtpUser"_s, Info, InfoKey::FtpUser},
+            {u"txtFtpPassword"_s, Info, InfoKey::FtpPassword},
+            {u"txtProxy"_s, Info, InfoKey::FtpProxy, FormBinding::Text, u"chkProxy"_s},
+            {u"txtFtpDirectory"_s, Info, InfoKey::FtpDirectory},
+            {u"chkPassive"_s, Info, InfoKey::FtpPassive, FormBinding::PassiveFlag},
+            {u"optBin"_s, Info, InfoKey::FtpType, FormBinding::BinaryType},
+            {u"chkFtpTls"_s, Info, InfoKey::FtpTls, FormBinding::Flag},
+            {u"txtFtpCaFile"_s, Info, InfoKey::FtpCaFile},
         },
         {
             {u"txtFtpAddress"_s, u"FTPサーバアドレスを指定してください。"_s},
@@ -114,10 +112,10 @@ SettingsForm sql(const QString &iniPath)
     return SettingsForm(
         iniPath,
         {
-            {u"txtSqlConnection"_s, Info, "SqlConnection"_ba},
-            {u"txtSqlTable"_s, Info, "SqlTable"_ba},
-            {u"txtSqlUserid"_s, Info, "SqlUserid"_ba},
-            {u"txtSqlPassword"_s, Info, "SqlPassword"_ba},
+            {u"txtSqlConnection"_s, Info, InfoKey::SqlConnection},
+            {u"txtSqlTable"_s, Info, InfoKey::SqlTable},
+            {u"txtSqlUserid"_s, Info, InfoKey::SqlUserid},
+            {u"txtSqlPassword"_s, Info, InfoKey::SqlPassword},
         },
         {
             {u"txtSqlConnection"_s, u"SQLサーバ接続文字列を指定してください。"_s},

@@ -6,6 +6,7 @@
 #include "collector/ftpstep.h"
 #include "collector/mailstep.h"
 #include "collector/sqlstep.h"
+#include "common/agentinikeys.h"
 #include "common/clock.h"
 #include "platform/probes/sysinfo.h"
 
@@ -57,10 +58,10 @@ void CollectionRun::collect()
 
 void CollectionRun::publish()
 {
-    if (m_run.setting("SQLUpdate") == u"1")
+    if (m_run.setting(AgentIni::InfoKey::SqlUpdate) == u"1")
         UpdateDatabase(m_run);
-    if (m_run.setting("SmtpMail") == u"1")
+    if (m_run.setting(AgentIni::InfoKey::SmtpMail) == u"1")
         SendMailStep(m_run);
-    if (m_run.setting("FtpUpload") == u"1")
+    if (m_run.setting(AgentIni::InfoKey::FtpUpload) == u"1")
         UploadFtp(m_run);
 }

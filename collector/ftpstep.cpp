@@ -2,6 +2,7 @@
 
 #include "collector/runcontext.h"
 #include "collector/runlog.h"
+#include "common/agentinikeys.h"
 #include "common/atomicfile.h"
 #include "common/clock.h"
 #include "common/codepage.h"
@@ -15,19 +16,18 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+using namespace AgentIni;
 
 namespace {
 
-constexpr long kDefaultPort = 21;
 constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kResponseTimeoutSeconds = 60;
 constexpr long kStallSeconds = 60;
-constexpr int kTypeAscii = 1;
 
 struct FtpSettings
 {
     QString address;
-    long port = kDefaultPort;
+    long port = DefaultFtpPort;
     QByteArray user;
     QByteArray password;
     QByteArray proxy;
@@ -48,29 +48,29 @@ long portOf(const QString &text)
     while (digits < trimmed.size() && trimmed.at(digits).isDigit() && digits < 9)
         ++digits;
     const long port = trimmed.left(digits).toLong();
-    return port == 0 ? kDefaultPort : port;
+    return port == 0 ? DefaultFtpPort : port;
 }
 
 std::optional<FtpSettings> readSettings(const RunContext &run)
 {
     FtpSettings s;
     bool numeric = false;
-    s.type = run.setting("FtpType").trimmed().toInt(&numeric);
+    s.type = run.setting(InfoKey::FtpType).trimmed().toInt(&numeric);
     if (!numeric)
         return std::nullopt;
-    s.address = run.setting("FtpAddress").trimmed();
-    s.port = portOf(run.setting("FtpPort"));
-    s.user = CodePage::toAnsi(run.setting("FtpUser"));
-    s.password = CodePage::toAnsi(run.setting("FtpPassword"));
-    s.proxy = CodePage::toAnsi(run.setting("FtpProxy"));
-    s.passive = run.setting("FtpPassive") != u"0";
-    s.directory = CodePage::toAnsi(run.setting("FtpDirectory"));
-    const QString tls = run.setting("FtpTls").trimmed();
+    s.address = run.setting(InfoKey::FtpAddress).trimmed();
+    s.port = portOf(run.setting(InfoKey::FtpPort));
+    s.user = CodePage::toAnsi(run.setting(InfoKey::FtpUser));
+    s.password = CodePage::toAnsi(run.setting(InfoKey::FtpPassword));
+    s.proxy = CodePage::toAnsi(run.setting(InfoKey::FtpProxy));
+    s.passive = run.setting(InfoKey::FtpPassive) != u"0";
+    s.directory = CodePage::toAnsi(run.setting(InfoKey::FtpDirectory));
+    const QString tls = run.setting(InfoKey::FtpTls).trimmed();
     s.tls = tls == u"1";
     // A value meant as "yes" must never send in the clear: anything but 0 or 1 stops the step.
     if (!tls.isEmpty() && tls != u"0" && !s.tls)
         s.tlsError = u"FtpTlsは0か1で指定してください。("_s + tls + u')';
-    const QString caFile = run.setting("FtpCaFile").trimmed();
+    const QString caFile = run.setting(InfoKey::FtpCaFile).trimmed();
     if (!caFile.isEmpty())
         s.caFile = QFile::encodeName(QDir(run.folder).absoluteFilePath(caFile));
     return s;
@@ -187,7 +187,7 @@ public:
         if (!m_connected)
             return false;
         m_upload = std::move(bytes);
-        const bool ascii = m_settings.type == kTypeAscii;
+        const bool ascii = m_settings.type == FtpTypeAscii;
         if (ascii)
             m_upload = toAsciiSource(std::move(m_upload));
         m_uploadPos = 0;

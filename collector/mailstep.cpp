@@ -3,6 +3,7 @@
 #include "collector/mail/sendemail.h"
 #include "collector/runcontext.h"
 #include "collector/runlog.h"
+#include "common/agentinikeys.h"
 #include "common/atomicfile.h"
 #include "common/clock.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 
 using namespace Qt::StringLiterals;
+using namespace AgentIni;
 
 namespace {
 
@@ -44,15 +46,15 @@ bool readable(const QString &path)
 // SmtpTls and the login, checked; a reason when the mail must not go out.
 QString readSecurity(const RunContext &run, SmtpSecurity &security)
 {
-    const QString tls = run.setting("SmtpTls").trimmed();
+    const QString tls = run.setting(InfoKey::SmtpTls).trimmed();
     if (tls == u"1")
         security.tls = SmtpSecurity::Tls::StartTls;
     else if (tls == u"2")
         security.tls = SmtpSecurity::Tls::Implicit;
     else if (!tls.isEmpty() && tls != u"0") // a "yes" must never send in the clear
         return u"SmtpTlsは0、1、2のいずれかで指定してください。("_s + tls + u')';
-    security.user = run.setting("SmtpUser").trimmed();
-    security.password = run.setting("SmtpPassword");
+    security.user = run.setting(InfoKey::SmtpUser).trimmed();
+    security.password = run.setting(InfoKey::SmtpPassword);
     if (!security.user.isEmpty() && security.tls == SmtpSecurity::Tls::None)
         return u"SMTP認証は暗号化通信でのみ行います。SmtpTlsを1か2で指定してください。"_s;
     return {};
@@ -88,15 +90,15 @@ void SendMailStep(RunContext &run)
         if (readable(file))
             args.mail.attachments.append(file);
     }
-    args.server = run.setting("SmtpServer");
-    args.port = run.setting("SmtpPort");
-    args.mail.fromAddress = run.setting("From");
-    args.mail.recipients = run.setting("To");
-    args.mail.subject = run.setting("Subject");
+    args.server = run.setting(InfoKey::SmtpServer);
+    args.port = run.setting(InfoKey::SmtpPort);
+    args.mail.fromAddress = run.setting(InfoKey::From);
+    args.mail.recipients = run.setting(InfoKey::To);
+    args.mail.subject = run.setting(InfoKey::Subject);
     args.mail.body = u"添付ファイルを参照ください。"_s;
     args.timeoutMs = run.mailTimeoutMs;
     const QString refusal = readSecurity(run, args.security);
-    const QString caFile = run.setting("SmtpCaFile").trimmed();
+    const QString caFile = run.setting(InfoKey::SmtpCaFile).trimmed();
     if (!caFile.isEmpty())
         args.caFile = QDir(run.folder).absoluteFilePath(caFile);
 

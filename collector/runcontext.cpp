@@ -1,5 +1,6 @@
 #include "collector/runcontext.h"
 
+#include "common/agentinikeys.h"
 #include "common/atomicfile.h"
 #include "common/codepage.h"
 
@@ -19,7 +20,7 @@ void ColumnLists::AddColumn(const QString &column, const QString &value)
 
 QString RunContext::setting(const char *key) const
 {
-    return CodePage::fromAnsi(agentSettings.value("TarvoInfo", key));
+    return CodePage::fromAnsi(agentSettings.value(AgentIni::InfoSection, key));
 }
 
 QString RunContext::outputFile(const QString &extension) const

@@ -2,6 +2,7 @@
 
 #include "collector/runcontext.h"
 #include "collector/runlog.h"
+#include "common/agentinikeys.h"
 #include "collector/sqlstatements.h"
 #include "common/atomicfile.h"
 #include "common/clock.h"
@@ -44,10 +45,10 @@ void UpdateDatabase(RunContext &run)
     static const Clock systemClock;
     const Clock &clock = run.clock ? *run.clock : systemClock;
 
-    const QString connection = run.setting("SqlConnection");
-    const QString table = run.setting("SqlTable");
-    const QString userId = run.setting("SqlUserid");
-    const QString password = run.setting("SqlPassword");
+    const QString connection = run.setting(AgentIni::InfoKey::SqlConnection);
+    const QString table = run.setting(AgentIni::InfoKey::SqlTable);
+    const QString userId = run.setting(AgentIni::InfoKey::SqlUserid);
+    const QString password = run.setting(AgentIni::InfoKey::SqlPassword);
 
     const SqlStatements statements =
         buildSqlStatements(table, run.columns, run.macText, clock.now());

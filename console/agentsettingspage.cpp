@@ -1,10 +1,12 @@
 #include "console/agentsettingspage.h"
 
+#include "common/agentinikeys.h"
 #include "common/ansifields.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 
 using namespace Qt::StringLiterals;
+using namespace AgentIni;
 
 namespace {
 
@@ -32,40 +34,40 @@ struct Binding
 const QList<Binding> &bindings()
 {
     static const QList<Binding> table = {
-        {"TarvoAgent", "Port", u"txtFunc6Port"_s, Kind::Text, u"ポート"_s},
-        {"TarvoAgent", "TimeOut", u"txtFunc6TimeOut"_s, Kind::Text, u"タイムアウト（秒）"_s},
-        {"TarvoAgent", "StatusLog", u"txtFunc6StatusLog"_s, Kind::Text, u"表示行数"_s},
-        {"TarvoAgent", "DebugMode", u"optFunc6DebugMode"_s, Kind::Option},
-        {"TarvoAgent", "AutoStart", u"optFunc6AutoStart"_s, Kind::Option},
-        {"TarvoAgent", "AutoExit", u"optFunc6AutoExit"_s, Kind::Option},
-        {"TarvoAgent", "ExeFile", u"txtFunc6Program"_s, Kind::Text, u"プログラム"_s},
-        {"TarvoAgent", "TimeStart", u"lblFunc6Timer"_s, Kind::Schedule},
-        {"TarvoInfo", "SqlConnection", u"txtFunc6SqlConnection"_s, Kind::Text, u"接続文字列"_s},
-        {"TarvoInfo", "SqlTable", u"txtFunc6SqlTable"_s, Kind::Text, u"接続テーブル名"_s},
-        {"TarvoInfo", "SqlUserid", u"txtFunc6SqlUserid"_s, Kind::Text, u"接続ユーザID"_s},
-        {"TarvoInfo", "SqlPassword", u"txtFunc6SqlPassword"_s, Kind::Text, u"接続パスワード"_s},
-        {"TarvoInfo", "FtpAddress", u"txtFunc6FtpAddress"_s, Kind::Text, u"FTPアドレス"_s},
-        {"TarvoInfo", "FtpPort", u"txtFunc6FtpPort"_s, Kind::Text, u"ポート"_s},
-        {"TarvoInfo", "FtpUser", u"txtFunc6FtpUser"_s, Kind::Text, u"ユーザＩＤ"_s},
-        {"TarvoInfo", "FtpPassword", u"txtFunc6FtpPassword"_s, Kind::Text, u"パスワード"_s},
-        {"TarvoInfo", "FtpProxy", u"txtFunc6Proxy"_s, Kind::Proxy, u"Proxy"_s},
-        {"TarvoInfo", "FtpDirectory", u"txtFunc6FtpDirectory"_s, Kind::Text, u"ディレクトリ"_s},
-        {"TarvoInfo", "FtpPassive", u"chkFunc6Passive"_s, Kind::Passive},
-        {"TarvoInfo", "FtpType", u"optFunc6Bin"_s, Kind::Transfer},
-        {"TarvoInfo", "FtpTls", u"chkFunc6FtpTls"_s, Kind::Flag},
-        {"TarvoInfo", "FtpCaFile", u"txtFunc6FtpCaFile"_s, Kind::Text, u"CA証明書ファイル"_s},
-        {"TarvoInfo", "SmtpServer", u"txtFunc6SmtpServer"_s, Kind::Text, u"SMTPサーバ"_s},
-        {"TarvoInfo", "SmtpPort", u"txtFunc6SmtpPort"_s, Kind::Text, u"SMTPポート"_s},
-        {"TarvoInfo", "From", u"txtFunc6From"_s, Kind::Text, u"送信者アドレス"_s},
-        {"TarvoInfo", "To", u"txtFunc6To"_s, Kind::Text, u"宛先アドレス"_s},
-        {"TarvoInfo", "Subject", u"txtFunc6Subject"_s, Kind::Text, u"件名"_s},
-        {"TarvoInfo", "SmtpTls", u"cboFunc6SmtpTls"_s, Kind::Choice},
-        {"TarvoInfo", "SmtpUser", u"txtFunc6SmtpUser"_s, Kind::Text, u"SMTPユーザＩＤ"_s},
-        {"TarvoInfo", "SmtpPassword", u"txtFunc6SmtpPassword"_s, Kind::Text, u"SMTPパスワード"_s},
-        {"TarvoInfo", "SmtpCaFile", u"txtFunc6SmtpCaFile"_s, Kind::Text, u"SMTP CA証明書ファイル"_s},
-        {"TarvoInfo", "SQLUpdate", u"chkFunc6Sql"_s, Kind::Flag},
-        {"TarvoInfo", "FTPUpload", u"chkFunc6Ftp"_s, Kind::Flag},
-        {"TarvoInfo", "SmtpMail", u"chkFunc6Mail"_s, Kind::Flag},
+        {AgentSection, AgentKey::Port, u"txtFunc6Port"_s, Kind::Text, u"ポート"_s},
+        {AgentSection, AgentKey::TimeOut, u"txtFunc6TimeOut"_s, Kind::Text, u"タイムアウト（秒）"_s},
+        {AgentSection, AgentKey::StatusLog, u"txtFunc6StatusLog"_s, Kind::Text, u"表示行数"_s},
+        {AgentSection, AgentKey::DebugMode, u"optFunc6DebugMode"_s, Kind::Option},
+        {AgentSection, AgentKey::AutoStart, u"optFunc6AutoStart"_s, Kind::Option},
+        {AgentSection, AgentKey::AutoExit, u"optFunc6AutoExit"_s, Kind::Option},
+        {AgentSection, AgentKey::ExeFile, u"txtFunc6Program"_s, Kind::Text, u"プログラム"_s},
+        {AgentSection, AgentKey::TimeStart, u"lblFunc6Timer"_s, Kind::Schedule},
+        {InfoSection, InfoKey::SqlConnection, u"txtFunc6SqlConnection"_s, Kind::Text, u"接続文字列"_s},
+        {InfoSection, InfoKey::SqlTable, u"txtFunc6SqlTable"_s, Kind::Text, u"接続テーブル名"_s},
+        {InfoSection, InfoKey::SqlUserid, u"txtFunc6SqlUserid"_s, Kind::Text, u"接続ユーザID"_s},
+        {InfoSection, InfoKey::SqlPassword, u"txtFunc6SqlPassword"_s, Kind::Text, u"接続パスワード"_s},
+        {InfoSection, InfoKey::FtpAddress, u"txtFunc6FtpAddress"_s, Kind::Text, u"FTPアドレス"_s},
+        {InfoSection, InfoKey::FtpPort, u"txtFunc6FtpPort"_s, Kind::Text, u"ポート"_s},
+        {InfoSection, InfoKey::FtpUser, u"txtFunc6FtpUser"_s, Kind::Text, u"ユーザＩＤ"_s},
+        {InfoSection, InfoKey::FtpPassword, u"txtFunc6FtpPassword"_s, Kind::Text, u"パスワード"_s},
+        {InfoSection, InfoKey::FtpProxy, u"txtFunc6Proxy"_s, Kind::Proxy, u"Proxy"_s},
+        {InfoSection, InfoKey::FtpDirectory, u"txtFunc6FtpDirectory"_s, Kind::Text, u"ディレクトリ"_s},
+        {InfoSection, InfoKey::FtpPassive, u"chkFunc6Passive"_s, Kind::Passive},
+        {InfoSection, InfoKey::FtpType, u"optFunc6Bin"_s, Kind::Transfer},
+        {InfoSection, InfoKey::FtpTls, u"chkFunc6FtpTls"_s, Kind::Flag},
+        {InfoSection, InfoKey::FtpCaFile, u"txtFunc6FtpCaFile"_s, Kind::Text, u"CA証明書ファイル"_s},
+        {InfoSection, InfoKey::SmtpServer, u"txtFunc6SmtpServer"_s, Kind::Text, u"SMTPサーバ"_s},
+        {InfoSection, InfoKey::SmtpPort, u"txtFunc6SmtpPort"_s, Kind::Text, u"SMTPポート"_s},
+        {InfoSection, InfoKey::From, u"txtFunc6From"_s, Kind::Text, u"送信者アドレス"_s},
+        {InfoSection, InfoKey::To, u"txtFunc6To"_s, Kind::Text, u"宛先アドレス"_s},
+        {InfoSection, InfoKey::Subject, u"txtFunc6Subject"_s, Kind::Text, u"件名"_s},
+        {InfoSection, InfoKey::SmtpTls, u"cboFunc6SmtpTls"_s, Kind::Choice},
+        {InfoSection, InfoKey::SmtpUser, u"txtFunc6SmtpUser"_s, Kind::Text, u"SMTPユーザＩＤ"_s},
+        {InfoSection, InfoKey::SmtpPassword, u"txtFunc6SmtpPassword"_s, Kind::Text, u"SMTPパスワード"_s},
+        {InfoSection, InfoKey::SmtpCaFile, u"txtFunc6SmtpCaFile"_s, Kind::Text, u"SMTP CA証明書ファイル"_s},
+        {InfoSection, InfoKey::SqlUpdate, u"chkFunc6Sql"_s, Kind::Flag},
+        {InfoSection, InfoKey::FtpUploadOfConsole, u"chkFunc6Ftp"_s, Kind::Flag},
+        {InfoSection, InfoKey::SmtpMail, u"chkFunc6Mail"_s, Kind::Flag},
     };
     return table;
 }
@@ -99,12 +101,6 @@ const QList<Check> &checks()
     return table;
 }
 
-QString choiceOf(const QString &value)
-{
-    const QString trimmed = value.trimmed();
-    return trimmed == u"1" || trimmed == u"2" ? trimmed : u"0"_s;
-}
-
 QString flag(bool on)
 {
     return on ? u"1"_s : u"0"_s;
@@ -125,7 +121,7 @@ QString valueOf(const Binding &binding, const AgentSettingsValues &values)
     case Kind::Transfer:
         return values.isChecked(binding.control) ? u"2"_s : u"1"_s;
     case Kind::Choice:
-        return choiceOf(values.text(binding.control));
+        return choiceIndex(values.text(binding.control));
     case Kind::Schedule:
         return AgentSettingsPage::composeTimeStart(values.timer);
     }
@@ -159,7 +155,7 @@ void show(const Binding &binding, const QString &value, AgentSettingsValues *val
         break;
     }
     case Kind::Choice:
-        values->texts[binding.control] = choiceOf(value);
+        values->texts[binding.control] = choiceIndex(value);
         break;
     case Kind::Schedule:
         if (const auto timer = AgentSettingsPage::parseTimeStart(value))

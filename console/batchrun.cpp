@@ -28,35 +28,6 @@ bool IsFileRequest(int code)
     return Protocol::isFileRequest(code);
 }
 
-QString AgentProgramFileName()
-{
-    return u"TarvoAgent"_s;
-}
-
-std::optional<QString> DistributionRefusal(int code, const QString &fileName)
-{
-    // Only 510 restarts the agent after the swap; 500 and 520 would leave a half-updated agent.
-    if ((code == Frame::DistributeFile || code == Frame::DistributeAndCollect)
-        && fileName == AgentProgramFileName())
-        return u"エージェントソフトのバージョンアップは「配信＆再起動」で行ってください！"_s;
-    return std::nullopt;
-}
-
-QString AgentVersionUpText()
-{
-    return QStringList{
-        u"クライアントPCのエージェントソフトをバージョンアップする場合は、"_s,
-        u"配信するファイルとして新バージョンのエージェントソフトを指定して"_s,
-        u"「配信＆再起動」ボタンを押してください。"_s,
-        QString(),
-        u"次の順で処理が実行され、新版のエージェントソフトが起動されます。"_s,
-        u"① 新版のエージェントソフトがリネーム（拡張子exe→newに）されてから配信される。"_s,
-        u"② 稼動中のエージェントソフトが終了する。"_s,
-        u"③ 既存のエージェントソフトがリネーム（拡張子exe→mmddyyに）される。"_s,
-        u"④ 配信された新版エージェントソフトがリネーム（拡張子new→exeに）されてから起動される。"_s,
-    }.join(u"\r\n"_s);
-}
-
 BatchRun::BatchRun(const ConsoleSettings &settings, const NameTable &names,
                    ConsoleFrontEnd &frontEnd, int startDelayMs, QObject *parent)
     : QObject(parent), m_settings(settings), m_names(names), m_frontEnd(frontEnd),

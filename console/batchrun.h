@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 class ConsoleFrontEnd;
 class NameLookup;
@@ -91,11 +90,3 @@ private:
 /// The request codes of the batch runs.
 bool IsBatchRequest(int code);
 bool IsFileRequest(int code);
-
-/// The refusal of a distribution before it starts: the agent's own program may go out only with
-/// restart (510). Returns the warning text, or nullopt when the distribution may go.
-std::optional<QString> DistributionRefusal(int code, const QString &fileName);
-/// The agent's own program file name ("TarvoAgent" on Linux).
-QString AgentProgramFileName();
-/// The explanation of updating the agent (the "エージェントのVersion Upについて" box).
-QString AgentVersionUpText();

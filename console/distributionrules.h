@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 /// What a button of the distribution page does with the file chosen: the box it shows, the
 /// request it hands to the batch, or the export of the result list.
 struct DistributionStep
@@ -20,3 +22,9 @@ DistributionStep step(int index, const QString &fileName);
 /// keeps them disabled (until a computer is newly ticked); a box or an export gives them back.
 bool keepsButtonsDisabled(const DistributionStep &step);
 } // namespace DistributionRules
+
+/// The refusal of a distribution before it starts: the agent's own program may go out only with
+/// restart (510). Returns the warning text, or nullopt when the distribution may go.
+std::optional<QString> DistributionRefusal(int code, const QString &fileName);
+/// The explanation of updating the agent (the "エージェントのVersion Upについて" box).
+QString AgentVersionUpText();

@@ -1,5 +1,6 @@
 #include "console/fleetstatus.h"
 
+#include "console/agentprogram.h"
 #include "console/batchrun.h"
 #include "console/replyparsers.h"
 #include "net/frame.h"

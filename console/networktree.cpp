@@ -1,7 +1,5 @@
 #include "console/networktree.h"
 
-#include "console/resultlist.h"
-
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
@@ -170,18 +168,13 @@ void NetworkTree::collectTicks(const QString &key, bool ticked, QStringList &cha
         collectTicks(child, ticked, changed);
 }
 
-NetworkTree::TickEffect NetworkTree::applyTicks(const QStringList &keys, ResultList &list) const
+QList<ComputerTick> NetworkTree::computerTicks(const QStringList &keys) const
 {
-    TickEffect effect;
+    QList<ComputerTick> ticks;
     for (const QString &key : keys) {
         const TreeNode *n = node(key);
-        if (!n || n->image != u"server"_s)
-            continue;
-        if (n->ticked) {
-            effect.rowAdded = list.addTarget(n->text) || effect.rowAdded;
-        } else if (list.removeTarget(n->text) && list.rowCount() == 0) {
-            effect.listEmptied = true;
-        }
+        if (n && n->image == u"server"_s)
+            ticks.append({n->text, n->ticked});
     }
-    return effect;
+    return ticks;
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "console/computertick.h"
 #include "console/networkresource.h"
 
 #include <QHash>
 #include <QObject>
 #include <QStringList>
-
-class ResultList;
 
 /// One node of the network tree.
 struct TreeNode
@@ -45,15 +44,8 @@ public:
     /// The names of the ticked computers, in tree order, each once.
     QStringList tickedComputers() const;
 
-    /// What ticking did to a result list.
-    struct TickEffect
-    {
-        bool rowAdded = false;
-        bool listEmptied = false;
-    };
-    /// Adds a row per ticked computer node of `keys` (never a placeholder, never twice) and
-    /// removes the row of each unticked one.
-    TickEffect applyTicks(const QStringList &keys, ResultList &list) const;
+    /// The computer nodes among `keys`, in their order, each with its tick (never a placeholder).
+    QList<ComputerTick> computerTicks(const QStringList &keys) const;
 
 Q_SIGNALS:
     /// `keys` were added under `parentKey`, in order.

@@ -100,6 +100,18 @@ bool ResultList::removeTarget(const QString &name)
     return false;
 }
 
+ResultList::TickEffect ResultList::applyTicks(const QList<ComputerTick> &ticks)
+{
+    TickEffect effect;
+    for (const ComputerTick &tick : ticks) {
+        if (tick.ticked)
+            effect.rowAdded = addTarget(tick.name) || effect.rowAdded;
+        else if (removeTarget(tick.name) && rowCount() == 0)
+            effect.listEmptied = true;
+    }
+    return effect;
+}
+
 bool ResultList::setResult(int row, const QString &result, const QString &status)
 {
     if (row < 0 || row >= m_rows.size() || m_columns.size() < 3)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/computertick.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -34,6 +36,14 @@ public:
     bool addTarget(const QString &name);
     /// Removes the first row named `name`.
     bool removeTarget(const QString &name);
+    /// What ticking did to the list.
+    struct TickEffect
+    {
+        bool rowAdded = false;
+        bool listEmptied = false;
+    };
+    /// Adds a row per ticked computer (never twice) and removes the row of each unticked one.
+    TickEffect applyTicks(const QList<ComputerTick> &ticks);
     /// Sets the result and status columns of row `row` (0-based); false when there is no such row.
     bool setResult(int row, const QString &result, const QString &status);
     void clear();

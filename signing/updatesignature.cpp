@@ -1,5 +1,6 @@
 #include "signing/updatesignature.h"
 
+#include "common/agentinikeys.h"
 #include "common/codepage.h"
 #include "common/profilefile.h"
 
@@ -34,7 +35,7 @@ QString keyFileSetting(const QString &iniPath)
     ProfileFile ini(iniPath);
     if (!ini.load())
         return {};
-    return CodePage::fromAnsi(ini.value("TarvoAgent", "UpdateKeyFile",
+    return CodePage::fromAnsi(ini.value(AgentIni::AgentSection, AgentIni::AgentKey::UpdateKeyFile,
                                         std::numeric_limits<int>::max()))
         .trimmed();
 }

@@ -11,6 +11,7 @@
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
 #include "console/consolesettings.h"
+#include "console/distributionrules.h"
 #include "console/macdirectory.h"
 #include "console/nametable.h"
 #include "console/parametermodel.h"

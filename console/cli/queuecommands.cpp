@@ -6,6 +6,7 @@
 #include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/consolesettings.h"
+#include "console/distributionrules.h"
 #include "console/jobqueue.h"
 #include "console/macdirectory.h"
 #include "console/nametable.h"

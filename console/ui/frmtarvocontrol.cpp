@@ -353,7 +353,7 @@ void frmTarvoControl::onTicked(const QStringList &changed)
     if (page != 2 && page != 5)
         return;
     ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
-    const NetworkTree::TickEffect effect = m_tree->applyTicks(changed, list);
+    const ResultList::TickEffect effect = list.applyTicks(m_tree->computerTicks(changed));
     if (effect.rowAdded || effect.listEmptied)
         setBatchPageEnabled(page, effect.rowAdded || list.rowCount() > 0);
 }

@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_AppItem : public QObject
+class TestAppItem : public QObject
 {
     Q_OBJECT
 
@@ -53,7 +53,7 @@ AppItem item(const QString &id, const QString &keyOrFolder, const QString &subKe
 
 } // namespace
 
-void tst_AppItem::initTestCase()
+void TestAppItem::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).mkpath(u"registry"_s);
@@ -93,7 +93,7 @@ void tst_AppItem::initTestCase()
     file.write("x");
 }
 
-void tst_AppItem::valueText_data()
+void TestAppItem::valueText_data()
 {
     QTest::addColumn<bool>("found");
     QTest::addColumn<quint32>("type");
@@ -124,7 +124,7 @@ void tst_AppItem::valueText_data()
     QTest::newRow("257 bytes do not") << true << 3u << QByteArray(257, '\x10') << u"取得できず"_s;
 }
 
-void tst_AppItem::valueText()
+void TestAppItem::valueText()
 {
     QFETCH(bool, found);
     QFETCH(quint32, type);
@@ -133,7 +133,7 @@ void tst_AppItem::valueText()
     QCOMPARE(RegistryText::valueText(RegistryValue{found, type, bytes}), text);
 }
 
-void tst_AppItem::registryItem_data()
+void TestAppItem::registryItem_data()
 {
     QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("subKey");
@@ -184,7 +184,7 @@ void tst_AppItem::registryItem_data()
         << u"ProcessorNameString"_s << u"Test CPU"_s;
 }
 
-void tst_AppItem::registryItem()
+void TestAppItem::registryItem()
 {
     QFETCH(QString, root);
     QFETCH(QString, subKey);
@@ -193,7 +193,7 @@ void tst_AppItem::registryItem()
     QCOMPARE(evaluateRegistryItem(item(u"R"_s, root, subKey, entry), *m_registry), value);
 }
 
-void tst_AppItem::fileItem_data()
+void TestAppItem::fileItem_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("file");
@@ -216,7 +216,7 @@ void tst_AppItem::fileItem_data()
     QTest::newRow("empty folder field") << QString() << QString() << u"False"_s;
 }
 
-void tst_AppItem::fileItem()
+void TestAppItem::fileItem()
 {
     QFETCH(QString, folder);
     QFETCH(QString, file);
@@ -224,7 +224,7 @@ void tst_AppItem::fileItem()
     QCOMPARE(evaluateFileItem(item(u"F"_s, folder, file)), value);
 }
 
-void tst_AppItem::evaluateKeepsOtherRows()
+void TestAppItem::evaluateKeepsOtherRows()
 {
     QList<AppItem> rows = {
         item(u"R"_s, u"HKEY_LOCAL_MACHINE"_s, u"SOFTWARE\\Tarvo\\Test"_s, u"Count"_s),
@@ -242,5 +242,5 @@ void tst_AppItem::evaluateKeepsOtherRows()
     QCOMPARE(rows[1].time, u"HHMMSS"_s);
 }
 
-QTEST_APPLESS_MAIN(tst_AppItem)
+QTEST_APPLESS_MAIN(TestAppItem)
 #include "tst_appitem.moc"

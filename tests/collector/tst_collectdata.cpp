@@ -6,7 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_CollectData : public QObject
+class TestCollectData : public QObject
 {
     Q_OBJECT
 
@@ -72,7 +72,7 @@ AppItem appItem(const QString &column, const QString &id, const QString &value)
 
 } // namespace
 
-void tst_CollectData::runMode_data()
+void TestCollectData::runMode_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("all");
@@ -86,14 +86,14 @@ void tst_CollectData::runMode_data()
     QTest::newRow("ALL with blank") << QStringList{u"ALL "_s} << false;
 }
 
-void tst_CollectData::runMode()
+void TestCollectData::runMode()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, all);
     QCOMPARE(runModeFromArguments(arguments) == RunMode::All, all);
 }
 
-void tst_CollectData::systemItems_data()
+void TestCollectData::systemItems_data()
 {
     QTest::addColumn<QByteArray>("stored");  // the SysOS line in the file ("" none)
     QTest::addColumn<QString>("current");
@@ -122,7 +122,7 @@ void tst_CollectData::systemItems_data()
     QTest::newRow("empty stored line") << "  "_ba << u"x"_s << true << u"P;20261207;101500;x"_s;
 }
 
-void tst_CollectData::systemItems()
+void TestCollectData::systemItems()
 {
     QFETCH(QByteArray, stored);
     QFETCH(QString, current);
@@ -140,7 +140,7 @@ void tst_CollectData::systemItems()
         QCOMPARE(columns.valueList, u"'"_s + current + u"','',"_s);
 }
 
-void tst_CollectData::columnOrder()
+void TestCollectData::columnOrder()
 {
     // Keys in file order, unknown keys skipped, a listed item never reported when the
     // file does not list it.
@@ -167,7 +167,7 @@ void tst_CollectData::columnOrder()
     QCOMPARE(value(file, "DAT", "SysDatVersion"), u"20261201120000"_s);
 }
 
-void tst_CollectData::driveKeys()
+void TestCollectData::driveKeys()
 {
     ProfileFile file;
     ColumnLists columns;
@@ -194,7 +194,7 @@ void tst_CollectData::driveKeys()
     QCOMPARE(value(file, "SYSTEM", "SysDriveCFile"), u"P;20261207;101500;ext4"_s);
 }
 
-void tst_CollectData::appItems_data()
+void TestCollectData::appItems_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QString>("id");
@@ -226,7 +226,7 @@ void tst_CollectData::appItems_data()
                                      << u"R;20260101;080000;HKEY_LOCAL_MACHINE;SOFTWARE\\X;V;01 02"_s;
 }
 
-void tst_CollectData::appItems()
+void TestCollectData::appItems()
 {
     QFETCH(QByteArray, stored);
     QFETCH(QString, id);
@@ -245,7 +245,7 @@ void tst_CollectData::appItems()
     QCOMPARE(file.serialize().count('\n'), 2);
 }
 
-void tst_CollectData::allModeRewrites()
+void TestCollectData::allModeRewrites()
 {
     ProfileFile file = profile("[SYSTEM]\r\nSysOS=P;20260101;080000;Debian\r\nSysUserName=\r\n"
                                "[APPLICATION_LINUX]\r\nApp=R;20260101;080000;HKEY_LOCAL_MACHINE;S;V;9.0\r\n"_ba);
@@ -262,7 +262,7 @@ void tst_CollectData::allModeRewrites()
     QCOMPARE(columns.valueList, u"'Debian','','','9.0',"_s);
 }
 
-void tst_CollectData::quotesInColumns()
+void TestCollectData::quotesInColumns()
 {
     ProfileFile file = profile("[SYSTEM]\r\nSysUserName=\r\n"_ba);
     ColumnLists columns;
@@ -274,5 +274,5 @@ void tst_CollectData::quotesInColumns()
     QCOMPARE(value(file, "SYSTEM", "SysUserName"), u"P;20261207;101500;o'brien'); DROP TABLE x; --"_s);
 }
 
-QTEST_APPLESS_MAIN(tst_CollectData)
+QTEST_APPLESS_MAIN(TestCollectData)
 #include "tst_collectdata.moc"

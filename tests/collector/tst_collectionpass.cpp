@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_CollectionPass : public QObject
+class TestCollectionPass : public QObject
 {
     Q_OBJECT
 
@@ -95,13 +95,13 @@ QString dpkgVersion(const QString &package)
 
 } // namespace
 
-void tst_CollectionPass::initTestCase()
+void TestCollectionPass::initTestCase()
 {
     m_program = QStringLiteral(TARVO_BIN_DIR) + u"/TarvoInfo"_s;
     QVERIFY2(QFileInfo::exists(m_program), "build the TarvoInfo target before this test");
 }
 
-void tst_CollectionPass::init()
+void TestCollectionPass::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
@@ -114,7 +114,7 @@ void tst_CollectionPass::init()
                      m_dir->filePath(u"registry/tarvo-test.reg"_s)));
 }
 
-void tst_CollectionPass::run(const QStringList &arguments)
+void TestCollectionPass::run(const QStringList &arguments)
 {
     QProcess process;
     // Started from elsewhere: the program must find its files in its own folder.
@@ -127,19 +127,19 @@ void tst_CollectionPass::run(const QStringList &arguments)
     QCOMPARE(process.readAllStandardOutput(), QByteArray());
 }
 
-ProfileFile tst_CollectionPass::definitions() const
+ProfileFile TestCollectionPass::definitions() const
 {
     ProfileFile file(m_dir->filePath(u"TarvoInfo.dat"_s));
     file.load();
     return file;
 }
 
-QString tst_CollectionPass::value(const char *section, const QByteArray &key) const
+QString TestCollectionPass::value(const char *section, const QByteArray &key) const
 {
     return CodePage::fromAnsi(definitions().value(section, key));
 }
 
-void tst_CollectionPass::ageStamps()
+void TestCollectionPass::ageStamps()
 {
     QFile file(m_dir->filePath(u"TarvoInfo.dat"_s));
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -153,7 +153,7 @@ void tst_CollectionPass::ageStamps()
     file.write(text.toLatin1());
 }
 
-void tst_CollectionPass::firstRun()
+void TestCollectionPass::firstRun()
 {
     run();
     const ProfileFile file = definitions();
@@ -196,7 +196,7 @@ void tst_CollectionPass::firstRun()
     QVERIFY(bytes.startsWith(CodePage::toAnsi(u"; 収集定義（テスト用）\r\n")));
 }
 
-void tst_CollectionPass::applicationValues_data()
+void TestCollectionPass::applicationValues_data()
 {
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QString>("value"); // the stored value after the run
@@ -216,7 +216,7 @@ void tst_CollectionPass::applicationValues_data()
     QTest::newRow("missing file") << "NoFile"_ba << u"False"_s;
 }
 
-void tst_CollectionPass::applicationValues()
+void TestCollectionPass::applicationValues()
 {
     QFETCH(QByteArray, key);
     QFETCH(QString, value);
@@ -232,7 +232,7 @@ void tst_CollectionPass::applicationValues()
     QCOMPARE(line.section(u';', 3, 5), fresh.section(u';', 3, 5));
 }
 
-void tst_CollectionPass::secondRunReportsChanges_data()
+void TestCollectionPass::secondRunReportsChanges_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no argument") << QStringList{};
@@ -240,7 +240,7 @@ void tst_CollectionPass::secondRunReportsChanges_data()
     QTest::newRow("DIF") << QStringList{u"DIF"_s};
 }
 
-void tst_CollectionPass::secondRunReportsChanges()
+void TestCollectionPass::secondRunReportsChanges()
 {
     QFETCH(QStringList, arguments);
     run();
@@ -278,7 +278,7 @@ void tst_CollectionPass::secondRunReportsChanges()
     QCOMPARE(value("APPLICATION_LINUX", "Note"), u"X;YYYYMMDD;HHMMSS;;;;メモ;その二"_s);
 }
 
-void tst_CollectionPass::allModeRewritesEverything()
+void TestCollectionPass::allModeRewritesEverything()
 {
     run();
     ageStamps();
@@ -301,7 +301,7 @@ void tst_CollectionPass::allModeRewritesEverything()
     QCOMPARE(value("DAT", "SysDatVersion"), u"20261201093000"_s);
 }
 
-void tst_CollectionPass::missingDefinitionFile()
+void TestCollectionPass::missingDefinitionFile()
 {
     QVERIFY(QFile::remove(m_dir->filePath(u"TarvoInfo.dat"_s)));
     run();
@@ -313,7 +313,7 @@ void tst_CollectionPass::missingDefinitionFile()
     QCOMPARE(keys, driveKeys());
 }
 
-void tst_CollectionPass::switchesOffWriteOnlyTheDefinitionFile()
+void TestCollectionPass::switchesOffWriteOnlyTheDefinitionFile()
 {
     run({u"ALL"_s});
     const QStringList entries = QDir(m_dir->path()).entryList(
@@ -331,5 +331,5 @@ void tst_CollectionPass::switchesOffWriteOnlyTheDefinitionFile()
              (QStringList{u"TarvoInfo"_s, u"TarvoInfo.dat"_s}));
 }
 
-QTEST_GUILESS_MAIN(tst_CollectionPass)
+QTEST_GUILESS_MAIN(TestCollectionPass)
 #include "tst_collectionpass.moc"

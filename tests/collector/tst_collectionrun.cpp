@@ -11,7 +11,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_CollectionRun : public QObject
+class TestCollectionRun : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ QStringList columns(const RunContext &run)
 
 } // namespace
 
-void tst_CollectionRun::init()
+void TestCollectionRun::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
@@ -50,7 +50,7 @@ void tst_CollectionRun::init()
                         m_dir->filePath(u"registry/tarvo-test.reg"_s)));
 }
 
-RunContext tst_CollectionRun::pass(const QStringList &arguments)
+RunContext TestCollectionRun::pass(const QStringList &arguments)
 {
     // File rows of the fixture name folders relative to the program folder.
     const QString previous = QDir::currentPath();
@@ -64,7 +64,7 @@ RunContext tst_CollectionRun::pass(const QStringList &arguments)
     return run.context();
 }
 
-void tst_CollectionRun::firstAndSecondRun()
+void TestCollectionRun::firstAndSecondRun()
 {
     const RunContext first = pass({});
     const QStringList reported = columns(first);
@@ -101,7 +101,7 @@ void tst_CollectionRun::firstAndSecondRun()
     }
 }
 
-void tst_CollectionRun::allModeReportsEverything()
+void TestCollectionRun::allModeReportsEverything()
 {
     pass({});
     const RunContext all = pass({u"ALL"_s});
@@ -113,5 +113,5 @@ void tst_CollectionRun::allModeReportsEverything()
     QVERIFY(all.columns.setList.contains(u"Note='メモ;その二',"_s));
 }
 
-QTEST_GUILESS_MAIN(tst_CollectionRun)
+QTEST_GUILESS_MAIN(TestCollectionRun)
 #include "tst_collectionrun.moc"

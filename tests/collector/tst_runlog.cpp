@@ -9,7 +9,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_RunLog : public QObject
+class TestRunLog : public QObject
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ const QByteArray Banner = QByteArray(58, '=') + "\r\n";
 
 } // namespace
 
-void tst_RunLog::layout()
+void TestRunLog::layout()
 {
     QTemporaryDir dir;
     FakeClock clock;
@@ -55,7 +55,7 @@ void tst_RunLog::layout()
     QCOMPARE(contents(path), expected);
 }
 
-void tst_RunLog::createdAnew()
+void TestRunLog::createdAnew()
 {
     QTemporaryDir dir;
     FakeClock clock;
@@ -75,7 +75,7 @@ void tst_RunLog::createdAnew()
     QVERIFY(bytes.endsWith("\tone\r\n"));
 }
 
-void tst_RunLog::unwritableLog()
+void TestRunLog::unwritableLog()
 {
     QTemporaryDir dir;
     FakeClock clock;
@@ -85,7 +85,7 @@ void tst_RunLog::unwritableLog()
     QVERIFY(!QFile::exists(dir.filePath(u"missing"_s)));
 }
 
-void tst_RunLog::addColumn_data()
+void TestRunLog::addColumn_data()
 {
     QTest::addColumn<QStringList>("pairs");
     QTest::addColumn<QString>("columns");
@@ -103,7 +103,7 @@ void tst_RunLog::addColumn_data()
                                      << u"'a\r\nb',"_s << u"A='a\r\nb',"_s;
 }
 
-void tst_RunLog::addColumn()
+void TestRunLog::addColumn()
 {
     QFETCH(QStringList, pairs);
     QFETCH(QString, columns);
@@ -117,7 +117,7 @@ void tst_RunLog::addColumn()
     QCOMPARE(lists.setList, sets);
 }
 
-void tst_RunLog::outputFile()
+void TestRunLog::outputFile()
 {
     RunContext run;
     run.folder = u"/opt/tarvo"_s;
@@ -129,5 +129,5 @@ void tst_RunLog::outputFile()
     QCOMPARE(run.setting("SQLUpdate"), QString());
 }
 
-QTEST_APPLESS_MAIN(tst_RunLog)
+QTEST_APPLESS_MAIN(TestRunLog)
 #include "tst_runlog.moc"

@@ -24,7 +24,7 @@ QStringList entries(const QString &folder)
 
 } // namespace
 
-class tst_AtomicFile : public QObject
+class TestAtomicFile : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void staleTemporaryFiles();
 };
 
-void tst_AtomicFile::write_data()
+void TestAtomicFile::write_data()
 {
     QTest::addColumn<QByteArray>("old");
     QTest::addColumn<QByteArray>("data");
@@ -51,7 +51,7 @@ void tst_AtomicFile::write_data()
     QTest::newRow("binary bytes") << "old"_ba << "\0\xff\x81\x60\r\n"_ba;
 }
 
-void tst_AtomicFile::write()
+void TestAtomicFile::write()
 {
     QFETCH(QByteArray, old);
     QFETCH(QByteArray, data);
@@ -71,7 +71,7 @@ void tst_AtomicFile::write()
     QCOMPARE(entries(dir.path()), QStringList{u"TarvoAgent.ini"_s});
 }
 
-void tst_AtomicFile::permissionsGiven()
+void TestAtomicFile::permissionsGiven()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -81,7 +81,7 @@ void tst_AtomicFile::permissionsGiven()
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
 }
 
-void tst_AtomicFile::permissionsKept()
+void TestAtomicFile::permissionsKept()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -95,7 +95,7 @@ void tst_AtomicFile::permissionsKept()
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), shared);
 }
 
-void tst_AtomicFile::missingFolderFails()
+void TestAtomicFile::missingFolderFails()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -106,7 +106,7 @@ void tst_AtomicFile::missingFolderFails()
     QVERIFY(entries(dir.path()).isEmpty());
 }
 
-void tst_AtomicFile::readOnlyFolderKeepsOldFile()
+void TestAtomicFile::readOnlyFolderKeepsOldFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -128,7 +128,7 @@ void tst_AtomicFile::readOnlyFolderKeepsOldFile()
     QCOMPARE(entries(dir.path()), QStringList{u"TarvoAgent.ini"_s});
 }
 
-void tst_AtomicFile::linkOfTheTargetName_data()
+void TestAtomicFile::linkOfTheTargetName_data()
 {
     QTest::addColumn<QByteArray>("outsideBefore"); // empty: the link dangles
 
@@ -136,7 +136,7 @@ void tst_AtomicFile::linkOfTheTargetName_data()
     QTest::newRow("dangling link") << QByteArray();
 }
 
-void tst_AtomicFile::linkOfTheTargetName()
+void TestAtomicFile::linkOfTheTargetName()
 {
     QFETCH(QByteArray, outsideBefore);
     QTemporaryDir folder;
@@ -162,7 +162,7 @@ void tst_AtomicFile::linkOfTheTargetName()
     QCOMPARE(entries(folder.path()), QStringList{u"link.txt"_s});
 }
 
-void tst_AtomicFile::staleTemporaryFiles()
+void TestAtomicFile::staleTemporaryFiles()
 {
     QTemporaryDir folder;
     const QString prefix = QLatin1StringView(AtomicFile::TemporaryPrefix);
@@ -178,5 +178,5 @@ void tst_AtomicFile::staleTemporaryFiles()
                                                   u"TarvoAgent.ini.HkdOEk"_s}));
 }
 
-QTEST_APPLESS_MAIN(tst_AtomicFile)
+QTEST_APPLESS_MAIN(TestAtomicFile)
 #include "tst_atomicfile.moc"

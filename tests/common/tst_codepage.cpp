@@ -6,7 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_CodePage : public QObject
+class TestCodePage : public QObject
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ private Q_SLOTS:
     void unholdable();
 };
 
-void tst_CodePage::toAnsi_data()
+void TestCodePage::toAnsi_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
@@ -46,7 +46,7 @@ void tst_CodePage::toAnsi_data()
     QTest::newRow("lone surrogate at the end") << u"x"_s + QString(QChar(0xdc00)) << "x?"_ba << false;
 }
 
-void tst_CodePage::toAnsi()
+void TestCodePage::toAnsi()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
@@ -58,7 +58,7 @@ void tst_CodePage::toAnsi()
     QCOMPARE(CodePage::toAnsi(text), bytes);
 }
 
-void tst_CodePage::fromAnsi_data()
+void TestCodePage::fromAnsi_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
@@ -76,7 +76,7 @@ void tst_CodePage::fromAnsi_data()
     QTest::newRow("good after bad") << "\xff\x82\xa0"_ba << u"\ufffdあ"_s << false;
 }
 
-void tst_CodePage::fromAnsi()
+void TestCodePage::fromAnsi()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
@@ -87,7 +87,7 @@ void tst_CodePage::fromAnsi()
     QCOMPARE(converted, ok);
 }
 
-void tst_CodePage::roundTrip_data()
+void TestCodePage::roundTrip_data()
 {
     QTest::addColumn<QString>("text");
 
@@ -96,7 +96,7 @@ void tst_CodePage::roundTrip_data()
     QTest::newRow("mixed") << u"IBM 拡張(101 or 102)キーボード ～ ①髙 \\~"_s;
 }
 
-void tst_CodePage::roundTrip()
+void TestCodePage::roundTrip()
 {
     QFETCH(QString, text);
     bool ok = false;
@@ -106,7 +106,7 @@ void tst_CodePage::roundTrip()
     QVERIFY(ok);
 }
 
-void tst_CodePage::longMixedText()
+void TestCodePage::longMixedText()
 {
     // Many conversions and replacements in one text: the output buffer must hold them all.
     QString text;
@@ -123,7 +123,7 @@ void tst_CodePage::longMixedText()
     QCOMPARE(back, QString(text).replace(u"😀"_s, u"?"_s));
 }
 
-void tst_CodePage::unholdable_data()
+void TestCodePage::unholdable_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("unholdable"); // each character once, in order
@@ -136,7 +136,7 @@ void tst_CodePage::unholdable_data()
     QTest::newRow("a lone surrogate") << QString(QChar(0xd800)) << QString(QChar(0xd800));
 }
 
-void tst_CodePage::unholdable()
+void TestCodePage::unholdable()
 {
     QFETCH(QString, text);
     QFETCH(QString, unholdable);
@@ -150,5 +150,5 @@ void tst_CodePage::unholdable()
     QVERIFY(refusal->message.startsWith(unholdable.isEmpty() ? u"「C」"_s : u"「B」"_s));
 }
 
-QTEST_APPLESS_MAIN(tst_CodePage)
+QTEST_APPLESS_MAIN(TestCodePage)
 #include "tst_codepage.moc"

@@ -4,7 +4,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_Formats : public QObject
+class TestFormats : public QObject
 {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ private Q_SLOTS:
     void thousands();
 };
 
-void tst_Formats::dateTime_data()
+void TestFormats::dateTime_data()
 {
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("text");
@@ -31,7 +31,7 @@ void tst_Formats::dateTime_data()
                                           << u"2010/01/01 00:00:00"_s;
 }
 
-void tst_Formats::dateTime()
+void TestFormats::dateTime()
 {
     QFETCH(QDateTime, when);
     QFETCH(QString, text);
@@ -39,7 +39,7 @@ void tst_Formats::dateTime()
     QCOMPARE(Formats::parseDateTime(text), std::optional<QDateTime>(when.addMSecs(-when.time().msec())));
 }
 
-void tst_Formats::parseDateTime_data()
+void TestFormats::parseDateTime_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDateTime>("expected"); // invalid: rejected
@@ -61,7 +61,7 @@ void tst_Formats::parseDateTime_data()
     QTest::newRow("full-width digits") << u"２００４/03/07"_s << QDateTime();
 }
 
-void tst_Formats::parseDateTime()
+void TestFormats::parseDateTime()
 {
     QFETCH(QString, text);
     QFETCH(QDateTime, expected);
@@ -71,7 +71,7 @@ void tst_Formats::parseDateTime()
         QCOMPARE(*parsed, expected);
 }
 
-void tst_Formats::parseTimeOfDay_data()
+void TestFormats::parseTimeOfDay_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QTime>("expected"); // invalid: rejected
@@ -93,7 +93,7 @@ void tst_Formats::parseTimeOfDay_data()
     QTest::newRow("comma instead") << u"08,30"_s << QTime();
 }
 
-void tst_Formats::parseTimeOfDay()
+void TestFormats::parseTimeOfDay()
 {
     QFETCH(QString, text);
     QFETCH(QTime, expected);
@@ -103,7 +103,7 @@ void tst_Formats::parseTimeOfDay()
         QCOMPARE(*parsed, expected);
 }
 
-void tst_Formats::thousands_data()
+void TestFormats::thousands_data()
 {
     QTest::addColumn<qint64>("value");
     QTest::addColumn<QString>("grouped");
@@ -124,7 +124,7 @@ void tst_Formats::thousands_data()
                               << u"-9,223,372,036,854,775,808"_s;
 }
 
-void tst_Formats::thousands()
+void TestFormats::thousands()
 {
     QFETCH(qint64, value);
     QFETCH(QString, grouped);
@@ -133,5 +133,5 @@ void tst_Formats::thousands()
     QCOMPARE(Formats::thousandsOrZero(value), groupedOrZero);
 }
 
-QTEST_APPLESS_MAIN(tst_Formats)
+QTEST_APPLESS_MAIN(TestFormats)
 #include "tst_formats.moc"

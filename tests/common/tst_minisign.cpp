@@ -31,7 +31,7 @@ QByteArray replaced(QByteArray text, const QByteArray &from, const QByteArray &t
 
 } // namespace
 
-class tst_Minisign : public QObject
+class TestMinisign : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -43,7 +43,7 @@ private Q_SLOTS:
     void trustedComments();
 };
 
-void tst_Minisign::publicKeys_data()
+void TestMinisign::publicKeys_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("keyIds"); // hex as stored; empty: the file is refused
@@ -65,7 +65,7 @@ void tst_Minisign::publicKeys_data()
         << KeyA + QByteArray(Minisign::MaxFileBytes, '\n') << QStringList{};
 }
 
-void tst_Minisign::publicKeys()
+void TestMinisign::publicKeys()
 {
     QFETCH(QByteArray, text);
     QFETCH(QStringList, keyIds);
@@ -82,7 +82,7 @@ void tst_Minisign::publicKeys()
         QCOMPARE(Minisign::findKey(*keys, QByteArray::fromHex(keyIds.last().toLatin1())), &keys->last());
 }
 
-void tst_Minisign::signatures_data()
+void TestMinisign::signatures_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("parsed");
@@ -106,7 +106,7 @@ void tst_Minisign::signatures_data()
     QTest::newRow("a fifth line") << Legacy + "more\n" << false << false << QByteArray();
 }
 
-void tst_Minisign::signatures()
+void TestMinisign::signatures()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, parsed);
@@ -124,7 +124,7 @@ void tst_Minisign::signatures()
     QCOMPARE(signature->trustedComment, trustedComment);
 }
 
-void tst_Minisign::trustedComments_data()
+void TestMinisign::trustedComments_data()
 {
     QTest::addColumn<QByteArray>("comment");
     QTest::addColumn<qint64>("timestamp"); // -1: none
@@ -145,7 +145,7 @@ void tst_Minisign::trustedComments_data()
     QTest::newRow("free text") << "signed by the build"_ba << qint64(-1) << "-"_ba;
 }
 
-void tst_Minisign::trustedComments()
+void TestMinisign::trustedComments()
 {
     QFETCH(QByteArray, comment);
     QFETCH(qint64, timestamp);
@@ -156,5 +156,5 @@ void tst_Minisign::trustedComments()
     QCOMPARE(fields.file.value_or("-"_ba), file);
 }
 
-QTEST_APPLESS_MAIN(tst_Minisign)
+QTEST_APPLESS_MAIN(TestMinisign)
 #include "tst_minisign.moc"

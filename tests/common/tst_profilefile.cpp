@@ -42,7 +42,7 @@ QByteArray fileWithSections(const QList<QByteArray> &names)
 
 } // namespace
 
-class tst_ProfileFile : public QObject
+class TestProfileFile : public QObject
 {
     Q_OBJECT
 
@@ -63,7 +63,7 @@ private Q_SLOTS:
     void windowsLineRules();
 };
 
-void tst_ProfileFile::value_data()
+void TestProfileFile::value_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("section");
@@ -115,7 +115,7 @@ void tst_ProfileFile::value_data()
     QTest::newRow("double-byte key") << cat({"[S]\r\n", KanaA, "x=1\r\n"}) << "S"_ba << cat({KanaA, "X"}) << "1"_ba << true;
 }
 
-void tst_ProfileFile::value()
+void TestProfileFile::value()
 {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, section);
@@ -129,7 +129,7 @@ void tst_ProfileFile::value()
     QCOMPARE(profile.containsKey(section, key), present);
 }
 
-void tst_ProfileFile::valueBuffer_data()
+void TestProfileFile::valueBuffer_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<int>("bufferChars");
@@ -151,7 +151,7 @@ void tst_ProfileFile::valueBuffer_data()
     QTest::newRow("buffer of one") << "abcdef"_ba << 1 << ""_ba;
 }
 
-void tst_ProfileFile::valueBuffer()
+void TestProfileFile::valueBuffer()
 {
     QFETCH(QByteArray, stored);
     QFETCH(int, bufferChars);
@@ -162,7 +162,7 @@ void tst_ProfileFile::valueBuffer()
     QCOMPARE(profile.value("TarvoControl", "SqlConnection", bufferChars), expected);
 }
 
-void tst_ProfileFile::sectionNames_data()
+void TestProfileFile::sectionNames_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("bufferChars");
@@ -195,7 +195,7 @@ void tst_ProfileFile::sectionNames_data()
         << fileWithSections(sectionsNamed("Section", 150)) << 1024 << sectionsNamed("Section", 93);
 }
 
-void tst_ProfileFile::sectionNames()
+void TestProfileFile::sectionNames()
 {
     QFETCH(QByteArray, file);
     QFETCH(int, bufferChars);
@@ -206,7 +206,7 @@ void tst_ProfileFile::sectionNames()
     QCOMPARE(profile.sectionNames(bufferChars), expected);
 }
 
-void tst_ProfileFile::sectionEntries_data()
+void TestProfileFile::sectionEntries_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("section");
@@ -239,7 +239,7 @@ void tst_ProfileFile::sectionEntries_data()
     QTest::newRow("1024 characters") << many << "big"_ba << 1024 << expected;
 }
 
-void tst_ProfileFile::sectionEntries()
+void TestProfileFile::sectionEntries()
 {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, section);
@@ -251,7 +251,7 @@ void tst_ProfileFile::sectionEntries()
     QCOMPARE(profile.sectionEntries(section, bufferChars), expected);
 }
 
-void tst_ProfileFile::keyNames_data()
+void TestProfileFile::keyNames_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("bufferChars");
@@ -271,7 +271,7 @@ void tst_ProfileFile::keyNames_data()
                                       << 10240 << QList<QByteArray>{Nihongo, KanaA};
 }
 
-void tst_ProfileFile::keyNames()
+void TestProfileFile::keyNames()
 {
     QFETCH(QByteArray, file);
     QFETCH(int, bufferChars);
@@ -282,7 +282,7 @@ void tst_ProfileFile::keyNames()
     QCOMPARE(profile.keyNames("Application_XP", bufferChars), expected);
 }
 
-void tst_ProfileFile::roundTrip_data()
+void TestProfileFile::roundTrip_data()
 {
     QTest::addColumn<QByteArray>("file");
 
@@ -294,7 +294,7 @@ void tst_ProfileFile::roundTrip_data()
     QTest::newRow("high bytes") << cat({"[", Zo, "]\r\n\x80\xff=\xfd\r\n"});
 }
 
-void tst_ProfileFile::roundTrip()
+void TestProfileFile::roundTrip()
 {
     QFETCH(QByteArray, file);
     ProfileFile profile;
@@ -303,7 +303,7 @@ void tst_ProfileFile::roundTrip()
 }
 
 // How lines, headers and NUL bytes are read, and what a write then does to the file.
-void tst_ProfileFile::windowsLineRules_data()
+void TestProfileFile::windowsLineRules_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("section");
@@ -352,7 +352,7 @@ void tst_ProfileFile::windowsLineRules_data()
         << "[A]\r\n"_ba << "x]y"_ba << "k"_ba << Names{"A"} << Names{} << ""_ba << "[A]\r\n"_ba;
 }
 
-void tst_ProfileFile::windowsLineRules()
+void TestProfileFile::windowsLineRules()
 {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, section);
@@ -374,5 +374,5 @@ void tst_ProfileFile::windowsLineRules()
         QCOMPARE(profile.value(section, key), "w"_ba);
 }
 
-QTEST_APPLESS_MAIN(tst_ProfileFile)
+QTEST_APPLESS_MAIN(TestProfileFile)
 #include "tst_profilefile.moc"

@@ -37,7 +37,7 @@ bool writeAll(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-class tst_ProfileWrite : public QObject
+class TestProfileWrite : public QObject
 {
     Q_OBJECT
 
@@ -56,7 +56,7 @@ private Q_SLOTS:
     void deleteOnMissingFileCreatesNothing();
 };
 
-void tst_ProfileWrite::setValue_data()
+void TestProfileWrite::setValue_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("section");
@@ -118,7 +118,7 @@ void tst_ProfileWrite::setValue_data()
     QTest::newRow("delete in missing section") << layout << "C"_ba << "x"_ba << Value() << layout;
 }
 
-void tst_ProfileWrite::setValue()
+void TestProfileWrite::setValue()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, section);
@@ -132,7 +132,7 @@ void tst_ProfileWrite::setValue()
     QCOMPARE(profile.serialize(), after);
 }
 
-void tst_ProfileWrite::removeSection_data()
+void TestProfileWrite::removeSection_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("section");
@@ -145,7 +145,7 @@ void tst_ProfileWrite::removeSection_data()
     QTest::newRow("repeated") << "[A]\r\nx=1\r\n[B]\r\n[a]\r\ny=2\r\n"_ba << "A"_ba << "[B]\r\n"_ba;
 }
 
-void tst_ProfileWrite::removeSection()
+void TestProfileWrite::removeSection()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, section);
@@ -158,7 +158,7 @@ void tst_ProfileWrite::removeSection()
     QVERIFY(!profile.containsSection(section));
 }
 
-void tst_ProfileWrite::writtenValueReadsBack_data()
+void TestProfileWrite::writtenValueReadsBack_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QByteArray>("expected");
@@ -170,7 +170,7 @@ void tst_ProfileWrite::writtenValueReadsBack_data()
     QTest::newRow("300 bytes read as 254") << QByteArray(300, 'v') << QByteArray(254, 'v');
 }
 
-void tst_ProfileWrite::writtenValueReadsBack()
+void TestProfileWrite::writtenValueReadsBack()
 {
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, expected);
@@ -184,7 +184,7 @@ void tst_ProfileWrite::writtenValueReadsBack()
     QVERIFY(readAll(path).contains(value));
 }
 
-void tst_ProfileWrite::loadAndSave()
+void TestProfileWrite::loadAndSave()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -204,7 +204,7 @@ void tst_ProfileWrite::loadAndSave()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"TarvoAgent.ini"_s});
 }
 
-void tst_ProfileWrite::saveKeepsPermissions()
+void TestProfileWrite::saveKeepsPermissions()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -218,7 +218,7 @@ void tst_ProfileWrite::saveKeepsPermissions()
     QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), ownerOnly);
 }
 
-void tst_ProfileWrite::saveFailureKeepsFile()
+void TestProfileWrite::saveFailureKeepsFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -232,7 +232,7 @@ void tst_ProfileWrite::saveFailureKeepsFile()
     QVERIFY(!writeProfileString(profile.path(), "A", "k", "v"_ba));
 }
 
-void tst_ProfileWrite::loadError()
+void TestProfileWrite::loadError()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -245,7 +245,7 @@ void tst_ProfileWrite::loadError()
     QCOMPARE(readProfileString(profile.path(), "A", "k"), QByteArray());
 }
 
-void tst_ProfileWrite::oneShotCalls()
+void TestProfileWrite::oneShotCalls()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -261,7 +261,7 @@ void tst_ProfileWrite::oneShotCalls()
     QCOMPARE(readProfileString(path, "TARVOINFO", "FtpUpload"), "0"_ba);
 }
 
-void tst_ProfileWrite::deleteOnMissingFileCreatesNothing()
+void TestProfileWrite::deleteOnMissingFileCreatesNothing()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -270,5 +270,5 @@ void tst_ProfileWrite::deleteOnMissingFileCreatesNothing()
     QVERIFY(!QFile::exists(path));
 }
 
-QTEST_APPLESS_MAIN(tst_ProfileWrite)
+QTEST_APPLESS_MAIN(TestProfileWrite)
 #include "tst_profilewrite.moc"

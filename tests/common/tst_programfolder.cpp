@@ -25,7 +25,7 @@ QString binFolder()
 
 } // namespace
 
-class tst_ProgramFolder : public QObject
+class TestProgramFolder : public QObject
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ private Q_SLOTS:
     void withoutApplication();
 };
 
-void tst_ProgramFolder::withApplication()
+void TestProgramFolder::withApplication()
 {
     QVERIFY(QCoreApplication::instance());
     QCOMPARE(QFileInfo(ProgramFolder::path()).canonicalFilePath(), binFolder());
@@ -43,7 +43,7 @@ void tst_ProgramFolder::withApplication()
     QCOMPARE(ProgramFolder::file(u"TarvoAgent.ini"_s), ProgramFolder::path() + u"/TarvoAgent.ini"_s);
 }
 
-void tst_ProgramFolder::withoutApplication()
+void TestProgramFolder::withoutApplication()
 {
     QCOMPARE(early.path, binFolder());
     QCOMPARE(early.name, u"tst_programfolder"_s);
@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     early = {ProgramFolder::path(), ProgramFolder::programName(),
              ProgramFolder::file(u"TarvoInfo.dat"_s)};
     QCoreApplication app(argc, argv);
-    tst_ProgramFolder test;
+    TestProgramFolder test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 using namespace AgentSettingsPage;
 using Timer = std::array<QString, 3>;
 
-class tst_AgentSettingsPage : public QObject
+class TestAgentSettingsPage : public QObject
 {
     Q_OBJECT
 
@@ -250,5 +250,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_AgentSettingsPage)
+QTEST_GUILESS_MAIN(TestAgentSettingsPage)
 #include "tst_agentsettingspage.moc"

@@ -31,7 +31,7 @@ using Rows = QList<QStringList>; // per host: result, status
 
 } // namespace
 
-class tst_BatchRun : public QObject
+class TestBatchRun : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -50,7 +50,7 @@ private:
     QTemporaryDir m_files;
 };
 
-void tst_BatchRun::initTestCase()
+void TestBatchRun::initTestCase()
 {
     m_port = freeLoopbackPort();
     for (int i = 0; i < AgentCount; ++i) {
@@ -69,7 +69,7 @@ void tst_BatchRun::initTestCase()
     file.write(QByteArray(300000, 'x') + "end\n");
 }
 
-void tst_BatchRun::runs_data()
+void TestBatchRun::runs_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("file");
@@ -97,7 +97,7 @@ void tst_BatchRun::runs_data()
                                      << 2;
 }
 
-void tst_BatchRun::runs()
+void TestBatchRun::runs()
 {
     QFETCH(int, code);
     QFETCH(QString, file);
@@ -158,7 +158,7 @@ void tst_BatchRun::runs()
 // A reply declared beyond the worker's bound fails at its header, before any of it is held; one
 // just under the bound is taken; one trickled a byte at a time ends by the time-out, though
 // every byte comes well within it.
-void tst_BatchRun::replyBound()
+void TestBatchRun::replyBound()
 {
     ScriptedAgent oversized(u"127.0.3.18"_s, m_port);
     ScriptedAgent fitting(u"127.0.3.19"_s, m_port);
@@ -189,5 +189,5 @@ void tst_BatchRun::replyBound()
                          {u"NG"_s, u"タイムアウト！"_s}}));
 }
 
-QTEST_GUILESS_MAIN(tst_BatchRun)
+QTEST_GUILESS_MAIN(TestBatchRun)
 #include "tst_batchrun.moc"

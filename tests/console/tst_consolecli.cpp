@@ -17,7 +17,7 @@ const QString AddressB = u"127.0.3.22"_s;
 
 } // namespace
 
-class tst_ConsoleCli : public QObject
+class TestConsoleCli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -33,7 +33,7 @@ private:
     int m_sessions[2] = {0, 0};
 };
 
-void tst_ConsoleCli::initTestCase()
+void TestConsoleCli::initTestCase()
 {
     m_port = freeLoopbackPort();
     const QString addresses[2] = {AddressA, AddressB};
@@ -58,7 +58,7 @@ void tst_ConsoleCli::initTestCase()
     write(u"TarvoAgent"_s, "not really the agent");
 }
 
-void tst_ConsoleCli::commands_data()
+void TestConsoleCli::commands_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("touches"); // the agents the command talks to: "a", "b"
@@ -116,7 +116,7 @@ void tst_ConsoleCli::commands_data()
         << QStringList() << u"タイムアウト値（秒）は1～86400の数値で指定してください。"_s;
 }
 
-void tst_ConsoleCli::commands()
+void TestConsoleCli::commands()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, touches);
@@ -156,5 +156,5 @@ void tst_ConsoleCli::commands()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_ConsoleCli)
+QTEST_GUILESS_MAIN(TestConsoleCli)
 #include "tst_consolecli.moc"

@@ -59,7 +59,7 @@ QList<QByteArray> split(const QByteArray &bytes, QList<qsizetype> sizes)
 
 } // namespace
 
-class tst_ConsoleConnection : public QObject
+class TestConsoleConnection : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -69,7 +69,7 @@ private Q_SLOTS:
     void parameterRoundTrip();
 };
 
-void tst_ConsoleConnection::scriptedReplies_data()
+void TestConsoleConnection::scriptedReplies_data()
 {
     QTest::addColumn<int>("request");
     QTest::addColumn<QString>("data");
@@ -136,7 +136,7 @@ void tst_ConsoleConnection::scriptedReplies_data()
         << u"ソケットのクローズが完了しました！"_s << false;
 }
 
-void tst_ConsoleConnection::scriptedReplies()
+void TestConsoleConnection::scriptedReplies()
 {
     QFETCH(int, request);
     QFETCH(QString, data);
@@ -171,7 +171,7 @@ void tst_ConsoleConnection::scriptedReplies()
     QCOMPARE(command.frontEnd.busyNow, false);
 }
 
-void tst_ConsoleConnection::secondCommandIsRefused()
+void TestConsoleConnection::secondCommandIsRefused()
 {
     ScriptedAgent agent(u"127.0.3.2"_s);
     CommandRun command(testSettings(agent.port(), 2));
@@ -186,7 +186,7 @@ void tst_ConsoleConnection::secondCommandIsRefused()
     QCOMPARE(agent.connectionCount(), 1);
 }
 
-void tst_ConsoleConnection::parameterRoundTrip()
+void TestConsoleConnection::parameterRoundTrip()
 {
     AgentFolder folder;
     AgentProcess agent(folder);
@@ -238,5 +238,5 @@ void tst_ConsoleConnection::parameterRoundTrip()
     QTRY_COMPARE(agent.texts().filter(u"受信(900)"_s).size(), 3);
 }
 
-QTEST_GUILESS_MAIN(tst_ConsoleConnection)
+QTEST_GUILESS_MAIN(TestConsoleConnection)
 #include "tst_consoleconnection.moc"

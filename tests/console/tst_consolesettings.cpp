@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(SettingsForm)
 
-class tst_ConsoleSettings : public QObject
+class TestConsoleSettings : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -30,7 +30,7 @@ private Q_SLOTS:
     void tlsMode();
 };
 
-void tst_ConsoleSettings::save_data()
+void TestConsoleSettings::save_data()
 {
     QTest::addColumn<SettingsForm>("form");
     QTest::addColumn<QString>("message"); // "" when saved
@@ -62,7 +62,7 @@ void tst_ConsoleSettings::save_data()
         << u"最大同時接続数は1～1000の数値で指定してください。"_s << none;
 }
 
-void tst_ConsoleSettings::save()
+void TestConsoleSettings::save()
 {
     QFETCH(SettingsForm, form);
     QFETCH(QString, message);
@@ -88,7 +88,7 @@ void tst_ConsoleSettings::save()
     }
 }
 
-void tst_ConsoleSettings::updateData_data()
+void TestConsoleSettings::updateData_data()
 {
     QTest::addColumn<QString>("body");
     QTest::addColumn<QList<int>>("editRows");
@@ -108,7 +108,7 @@ void tst_ConsoleSettings::updateData_data()
         << u"[A]=\r\n\r\n"_s << QList<int>{0} << QStringList{u"x"_s} << QString();
 }
 
-void tst_ConsoleSettings::updateData()
+void TestConsoleSettings::updateData()
 {
     QFETCH(QString, body);
     QFETCH(QList<int>, editRows);
@@ -124,7 +124,7 @@ void tst_ConsoleSettings::updateData()
     QCOMPARE(model.updateData(), data);
 }
 
-void tst_ConsoleSettings::csv()
+void TestConsoleSettings::csv()
 {
     QCOMPARE(ResultListCsv(Func2ResultHeaders(), {}),
              cp932(u"\"コンピュータ名\",\"結果\",\"ステータス\",\r\n\r\n"_s));
@@ -133,7 +133,7 @@ void tst_ConsoleSettings::csv()
 }
 
 
-void tst_ConsoleSettings::tlsMode_data()
+void TestConsoleSettings::tlsMode_data()
 {
     QTest::addColumn<QByteArray>("keys");    // TlsConnect and TlsPskFile lines
     QTest::addColumn<QByteArray>("content"); // of console.psk; empty with mode 0: no file
@@ -160,7 +160,7 @@ void tst_ConsoleSettings::tlsMode_data()
         << u"TlsPskFile の鍵ファイルを使えません"_s << u"暗号化：使用できません"_s;
 }
 
-void tst_ConsoleSettings::tlsMode()
+void TestConsoleSettings::tlsMode()
 {
     QFETCH(QByteArray, keys);
     QFETCH(QByteArray, content);
@@ -191,5 +191,5 @@ void tst_ConsoleSettings::tlsMode()
     QVERIFY(!found.contains(QString::fromLatin1(QByteArray(32, 'a').toHex())));
 }
 
-QTEST_GUILESS_MAIN(tst_ConsoleSettings)
+QTEST_GUILESS_MAIN(TestConsoleSettings)
 #include "tst_consolesettings.moc"

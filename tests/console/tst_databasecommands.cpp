@@ -29,7 +29,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-class tst_DatabaseCommands : public QObject
+class TestDatabaseCommands : public QObject
 {
     Q_OBJECT
 
@@ -120,5 +120,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_DatabaseCommands)
+QTEST_GUILESS_MAIN(TestDatabaseCommands)
 #include "tst_databasecommands.moc"

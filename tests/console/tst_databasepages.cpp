@@ -39,7 +39,7 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-class tst_DatabasePages : public QObject
+class TestDatabasePages : public QObject
 {
     Q_OBJECT
 
@@ -274,5 +274,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_DatabasePages)
+QTEST_GUILESS_MAIN(TestDatabasePages)
 #include "tst_databasepages.moc"

@@ -40,7 +40,7 @@ int rowOf(const DefinitionList &list, const QString &text)
 
 } // namespace
 
-class tst_DefinitionList : public QObject
+class TestDefinitionList : public QObject
 {
     Q_OBJECT
 
@@ -176,5 +176,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_DefinitionList)
+QTEST_GUILESS_MAIN(TestDefinitionList)
 #include "tst_definitionlist.moc"

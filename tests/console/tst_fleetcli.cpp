@@ -52,7 +52,7 @@ using Run = CliRun;
 
 } // namespace
 
-class tst_FleetCli : public QObject
+class TestFleetCli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -73,7 +73,7 @@ private:
     std::unique_ptr<AgentProcess> m_agents[AgentCount];
 };
 
-void tst_FleetCli::initTestCase()
+void TestFleetCli::initTestCase()
 {
     m_port = freeLoopbackPort();
     QVERIFY(m_wakeListener.bind(QHostAddress::LocalHost, 0));
@@ -106,19 +106,19 @@ void tst_FleetCli::initTestCase()
     db.close();
 }
 
-void tst_FleetCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
+void TestFleetCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(m_console.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-Run tst_FleetCli::console(const QStringList &arguments)
+Run TestFleetCli::console(const QStringList &arguments)
 {
     return runConsoleProgram(m_console.path(), arguments);
 }
 
-QList<QByteArray> tst_FleetCli::packets(int count)
+QList<QByteArray> TestFleetCli::packets(int count)
 {
     QList<QByteArray> received;
     while (received.size() < count) {
@@ -130,7 +130,7 @@ QList<QByteArray> tst_FleetCli::packets(int count)
     return received;
 }
 
-void tst_FleetCli::status()
+void TestFleetCli::status()
 {
     const Run collect = console({u"collect"_s, u"pc-a.invalid"_s, u"pc-b.invalid"_s, u"pc-c.invalid"_s});
     QCOMPARE(collect.exitCode, 0);
@@ -168,7 +168,7 @@ void tst_FleetCli::status()
     QVERIFY(m_agents[1]->waitForLineCount(m_agents[1]->listeningText(), 4));
 }
 
-void tst_FleetCli::wake()
+void TestFleetCli::wake()
 {
     const Run run = console({u"wake"_s, u"pc-a.invalid"_s, u"pc-db.invalid"_s, u"pc-b.invalid"_s, u"pc-bad.invalid"_s});
     QCOMPARE(run.exitCode, 1);
@@ -184,7 +184,7 @@ void tst_FleetCli::wake()
     QVERIFY2(run.err.contains(u"2 woken, 2 skipped"_s), qPrintable(run.err));
 }
 
-void tst_FleetCli::wakeAndRetry()
+void TestFleetCli::wakeAndRetry()
 {
     AgentFolder folder(QMap<QString, QString>{{u"Port"_s, QString::number(m_port)},
                                               {u"ListenAddress"_s, Late}});
@@ -207,5 +207,5 @@ void tst_FleetCli::wakeAndRetry()
     QVERIFY(late.waitForLine(u"情報収集プログラムを実行しました。"_s));
 }
 
-QTEST_GUILESS_MAIN(tst_FleetCli)
+QTEST_GUILESS_MAIN(TestFleetCli)
 #include "tst_fleetcli.moc"

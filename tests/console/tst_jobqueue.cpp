@@ -31,7 +31,7 @@ QueueEntry entry(qint64 job, const QString &host)
 
 } // namespace
 
-class tst_JobQueue : public QObject
+class TestJobQueue : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -47,13 +47,13 @@ private:
     FakeClock m_clock;
 };
 
-void tst_JobQueue::init()
+void TestJobQueue::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_clock.set(QDateTime(QDate(2026, 5, 1), QTime(8, 0, 0)));
 }
 
-void tst_JobQueue::duration_data()
+void TestJobQueue::duration_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("seconds"); // -1: refused
@@ -72,14 +72,14 @@ void tst_JobQueue::duration_data()
     QTest::newRow("empty") << QString() << qint64(-1);
 }
 
-void tst_JobQueue::duration()
+void TestJobQueue::duration()
 {
     QFETCH(QString, text);
     QFETCH(qint64, seconds);
     QCOMPARE(ParseQueueDuration(text).value_or(-1), seconds);
 }
 
-void tst_JobQueue::twoRuns()
+void TestJobQueue::twoRuns()
 {
     JobQueue first(m_dir->path(), m_clock);
     JobQueue second(m_dir->path(), m_clock);
@@ -128,7 +128,7 @@ void tst_JobQueue::twoRuns()
     QVERIFY(first.errorText().contains(u"no job"_s));
 }
 
-void tst_JobQueue::expiry()
+void TestJobQueue::expiry()
 {
     JobQueue queue(m_dir->path(), m_clock);
     QVERIFY2(queue.open(), qPrintable(queue.errorText()));
@@ -156,7 +156,7 @@ void tst_JobQueue::expiry()
     QCOMPARE(stateOf(queue, *job, u"pc-a"_s), u"done/OK"_s);
 }
 
-void tst_JobQueue::copiedFile()
+void TestJobQueue::copiedFile()
 {
     const QString original = m_dir->filePath(u"TarvoAgent"_s);
     for (const auto &[path, bytes] : {std::pair{original, QByteArray("program v2")},
@@ -193,5 +193,5 @@ void tst_JobQueue::copiedFile()
     QVERIFY(!queue.job(*job));
 }
 
-QTEST_GUILESS_MAIN(tst_JobQueue)
+QTEST_GUILESS_MAIN(TestJobQueue)
 #include "tst_jobqueue.moc"

@@ -46,7 +46,7 @@ void plug(PluggedResolver &resolver, const Answers &answers, int delayMs)
 
 } // namespace
 
-class tst_NameLookup : public QObject
+class TestNameLookup : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -63,7 +63,7 @@ private:
     std::unique_ptr<ScriptedAgent> m_agent2;
 };
 
-void tst_NameLookup::initTestCase()
+void TestNameLookup::initTestCase()
 {
     m_port = freeLoopbackPort();
     m_agent1 = std::make_unique<ScriptedAgent>(Agent1, m_port);
@@ -75,7 +75,7 @@ void tst_NameLookup::initTestCase()
     }
 }
 
-void tst_NameLookup::batch_data()
+void TestNameLookup::batch_data()
 {
     QTest::addColumn<QStringList>("hosts");
     QTest::addColumn<int>("maxControl");
@@ -126,7 +126,7 @@ void tst_NameLookup::batch_data()
         << QStringList{u"inventoried"_s, u"known"_s, u"nowhere"_s} << -1;
 }
 
-void tst_NameLookup::batch()
+void TestNameLookup::batch()
 {
     QFETCH(QStringList, hosts);
     QFETCH(int, maxControl);
@@ -184,7 +184,7 @@ void tst_NameLookup::batch()
     }
 }
 
-void tst_NameLookup::single_data()
+void TestNameLookup::single_data()
 {
     QTest::addColumn<QString>("host");
     QTest::addColumn<Answers>("answers");
@@ -199,7 +199,7 @@ void tst_NameLookup::single_data()
                                      << u"接続できませんでした！"_s;
 }
 
-void tst_NameLookup::single()
+void TestNameLookup::single()
 {
     QFETCH(QString, host);
     QFETCH(Answers, answers);
@@ -230,7 +230,7 @@ void tst_NameLookup::single()
 
 // The system's resolver answers on the event thread from its own threads: /etc/hosts knows
 // localhost, and a name under "invalid" is unknown without a query.
-void tst_NameLookup::systemResolver()
+void TestNameLookup::systemResolver()
 {
     SystemHostResolver resolver;
     resolver.expectConcurrent(SystemHostResolver::MinThreads + 2);
@@ -248,5 +248,5 @@ void tst_NameLookup::systemResolver()
     QCOMPARE(resolver.maxThreads(), SystemHostResolver::MaxThreads);
 }
 
-QTEST_GUILESS_MAIN(tst_NameLookup)
+QTEST_GUILESS_MAIN(TestNameLookup)
 #include "tst_namelookup.moc"

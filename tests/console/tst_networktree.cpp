@@ -84,7 +84,7 @@ void TestNetworkTree::tickingFillsFirst()
     for (const QList<QVariant> &signal : std::as_const(arrived))
         changed += signal.at(0).toStringList();
     ResultList list(ResultList::func2Columns());
-    QVERIFY(fleet.tree->applyTicks(changed, list).rowAdded);
+    QVERIFY(list.applyTicks(fleet.tree->computerTicks(changed)).rowAdded);
     QCOMPARE(list.rowCount(), ComputersPerGroup + 2);
     QVERIFY(fleet.tree->node(u"TarvoNetwork.ini|Lab|\\\\lab1"_s)->ticked);
     QCOMPARE(fleet.tree->tickedComputers().size(), ComputersPerGroup + 2);
@@ -129,16 +129,19 @@ void TestNetworkTree::lazyFillingAndTicks()
 
     // Ticking the whole inventory: one row per computer, "shared" once, never "FAKE".
     ResultList list(ResultList::func2Columns());
-    auto effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini"_s, true), list);
+    const auto ticks = [&fleet](const QString &key, bool ticked) {
+        return fleet.tree->computerTicks(fleet.tree->tick(key, ticked));
+    };
+    auto effect = list.applyTicks(ticks(u"TarvoNetwork.ini"_s, true));
     QVERIFY(effect.rowAdded);
     QCOMPARE(list.rowCount(), ComputersPerGroup + 2);
     QCOMPARE(list.rows().first().first(), u"shared"_s);
     QCOMPARE(list.rows().last().first(), u"lab1"_s);
     // Unticking one group removes its rows (the shared name's first row goes with it).
-    effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini|Lab"_s, false), list);
+    effect = list.applyTicks(ticks(u"TarvoNetwork.ini|Lab"_s, false));
     QCOMPARE(list.rowCount(), ComputersPerGroup);
     QVERIFY(!effect.listEmptied);
-    effect = fleet.tree->applyTicks(fleet.tree->tick(u"TarvoNetwork.ini"_s, false), list);
+    effect = list.applyTicks(ticks(u"TarvoNetwork.ini"_s, false));
     QVERIFY(effect.listEmptied);
 
     // The database groups by network name; a row without one still shows.

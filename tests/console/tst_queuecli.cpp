@@ -34,7 +34,7 @@ using Run = CliRun;
 
 } // namespace
 
-class tst_QueueCli : public QObject
+class TestQueueCli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -60,7 +60,7 @@ private:
     QUdpSocket m_wakeListener;
 };
 
-void tst_QueueCli::initTestCase()
+void TestQueueCli::initTestCase()
 {
     m_port = freeLoopbackPort();
     QByteArray inventory = "[Lab]\r\n";
@@ -85,33 +85,33 @@ void tst_QueueCli::initTestCase()
                      inventory + "[Off]\r\npc-off.invalid=127.0.5.39,00:11:22:33:44:55\r\n");
 }
 
-void tst_QueueCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
+void TestQueueCli::writeConsoleFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(m_console.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
 
-Run tst_QueueCli::console(const QStringList &arguments)
+Run TestQueueCli::console(const QStringList &arguments)
 {
     // The folder given relative to the working directory, as a user types it.
     const QFileInfo folder(m_console.path());
     return runConsoleProgram(folder.fileName(), arguments, folder.absolutePath());
 }
 
-int tst_QueueCli::requests(int pc, const QString &code)
+int TestQueueCli::requests(int pc, const QString &code)
 {
     return int(m_agents[pc]->allTexts().filter(u"受信("_s + code + u')').size());
 }
 
-bool tst_QueueCli::waitIdle(int pc, int sessions)
+bool TestQueueCli::waitIdle(int pc, int sessions)
 {
     // The agent listens again once a session is over: then its log is complete.
     m_sessions[pc] += sessions;
     return m_agents[pc]->waitForLineCount(m_agents[pc]->listeningText(), 1 + m_sessions[pc]);
 }
 
-void tst_QueueCli::rounds()
+void TestQueueCli::rounds()
 {
     QCOMPARE(console({u"queue"_s, u"add"_s, u"sing"_s, u"pc-a.invalid"_s}).exitCode, 2);
     const Run badDuration = console({u"queue"_s, u"add"_s, u"collect"_s, u"pc-a.invalid"_s, u"--until"_s,
@@ -181,7 +181,7 @@ void tst_QueueCli::rounds()
     QCOMPARE(console({u"queue"_s, u"list"_s}).lines, QStringList());
 }
 
-void tst_QueueCli::distribution()
+void TestQueueCli::distribution()
 {
     QTemporaryDir source;
     const QString path = source.filePath(u"notice.txt"_s);
@@ -220,7 +220,7 @@ void tst_QueueCli::distribution()
     QVERIFY(!QFileInfo::exists(copies));
 }
 
-void tst_QueueCli::twoRunsAtOnce()
+void TestQueueCli::twoRunsAtOnce()
 {
     const Run add = console({u"queue"_s, u"add"_s, u"collect"_s, u"@Lab"_s});
     QCOMPARE(add.exitCode, 0);
@@ -249,7 +249,7 @@ void tst_QueueCli::twoRunsAtOnce()
     QCOMPARE(console({u"queue"_s, u"drop"_s, add.lines.value(0)}).exitCode, 0);
 }
 
-void tst_QueueCli::wake()
+void TestQueueCli::wake()
 {
     // A job with waking sends the magic packet before it tries; the PC that is still off
     // stays pending, which is no failure.
@@ -267,7 +267,7 @@ void tst_QueueCli::wake()
     QCOMPARE(console({u"queue"_s, u"drop"_s, job}).exitCode, 0);
 }
 
-void tst_QueueCli::sharedQueue()
+void TestQueueCli::sharedQueue()
 {
     // Two consoles with one queue in MariaDB run their rounds at the same moment over twenty
     // stand-in agents: between them every PC is served, none twice.
@@ -332,7 +332,7 @@ void tst_QueueCli::sharedQueue()
     QCOMPARE(job.mid(6), (QStringList{u"20"_s, u"0"_s, u"0"_s, u"0"_s}));
 }
 
-void tst_QueueCli::killedRuns()
+void TestQueueCli::killedRuns()
 {
     // Runs over pc-a and pc-b (one slot: pc-a, then pc-b) killed at different moments: at once,
     // as an agent receives its request, and as it answers; then runs left to end. Before each
@@ -393,5 +393,5 @@ void tst_QueueCli::killedRuns()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_QueueCli)
+QTEST_GUILESS_MAIN(TestQueueCli)
 #include "tst_queuecli.moc"

@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_Database : public QObject
+class TestDatabase : public QObject
 {
     Q_OBJECT
 
@@ -33,12 +33,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_Database::initTestCase()
+void TestDatabase::initTestCase()
 {
     QVERIFY(m_dir.isValid());
 }
 
-QString tst_Database::createDatabaseFile(const QString &name)
+QString TestDatabase::createDatabaseFile(const QString &name)
 {
     const QString path = m_dir.filePath(name);
     QFile file(path);
@@ -47,7 +47,7 @@ QString tst_Database::createDatabaseFile(const QString &name)
     return path;
 }
 
-void tst_Database::parse_data()
+void TestDatabase::parse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("driver");
@@ -92,7 +92,7 @@ void tst_Database::parse_data()
         << u"DSN=inventory;Server=x"_s << QString() << -1 << QString() << QString();
 }
 
-void tst_Database::parse()
+void TestDatabase::parse()
 {
     QFETCH(QString, text);
     const ConnectionTarget target = parseConnectionString(text, u"/base"_s);
@@ -107,14 +107,14 @@ void tst_Database::parse()
     QTEST(target.password, "password");
 }
 
-void tst_Database::buildsTheCallersText()
+void TestDatabase::buildsTheCallersText()
 {
     QCOMPARE(buildConnectionString(u"Provider=SQLite;Data Source=a.db"_s, u"sa"_s, u" pw "_s),
              u"Provider=SQLite;Data Source=a.db;User ID=sa;Password= pw "_s);
     QCOMPARE(buildConnectionString(QString(), QString(), QString()), u";User ID=;Password="_s);
 }
 
-void tst_Database::unusableStrings_data()
+void TestDatabase::unusableStrings_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
@@ -136,7 +136,7 @@ void tst_Database::unusableStrings_data()
                                          << u"接続タイムアウト「0」が正しくありません（1～3600秒）。"_s;
 }
 
-void tst_Database::unusableStrings()
+void TestDatabase::unusableStrings()
 {
     QFETCH(QString, text);
     QFETCH(QString, error);
@@ -150,7 +150,7 @@ void tst_Database::unusableStrings()
     QVERIFY(!db.isOpen());
 }
 
-void tst_Database::sqliteRoundTrip()
+void TestDatabase::sqliteRoundTrip()
 {
     const QString path = createDatabaseFile(u"round.db"_s);
     Database db(m_dir.path());
@@ -179,7 +179,7 @@ void tst_Database::sqliteRoundTrip()
     QVERIFY(!db.isOpen());
 }
 
-void tst_Database::relativeFileLiesInTheBaseFolder()
+void TestDatabase::relativeFileLiesInTheBaseFolder()
 {
     createDatabaseFile(u"relative.db"_s);
     Database db(m_dir.path());
@@ -196,7 +196,7 @@ void tst_Database::relativeFileLiesInTheBaseFolder()
     QVERIFY(!QFile::exists(m_dir.filePath(u"nothere.db"_s)));
 }
 
-void tst_Database::duplicateKeyIsClassified()
+void TestDatabase::duplicateKeyIsClassified()
 {
     const QString path = createDatabaseFile(u"dup.db"_s);
     Database db(m_dir.path());
@@ -222,7 +222,7 @@ void tst_Database::duplicateKeyIsClassified()
     QVERIFY(db.failureText().isEmpty());
 }
 
-void tst_Database::operationsNeedAnOpenConnection()
+void TestDatabase::operationsNeedAnOpenConnection()
 {
     Database db(m_dir.path());
     const QString notOpen = u"データベースに接続されていないため、処理できません。"_s;
@@ -241,7 +241,7 @@ void tst_Database::operationsNeedAnOpenConnection()
     QVERIFY(!db.close());
 }
 
-void tst_Database::missingTableReportsTheDatabaseText()
+void TestDatabase::missingTableReportsTheDatabaseText()
 {
     const QString path = createDatabaseFile(u"missing.db"_s);
     Database db(m_dir.path());
@@ -253,7 +253,7 @@ void tst_Database::missingTableReportsTheDatabaseText()
     QCOMPARE(db.errors().first().description, u"no such table: NoSuchTable"_s);
 }
 
-void tst_Database::passwordNeverInErrors_data()
+void TestDatabase::passwordNeverInErrors_data()
 {
     QTest::addColumn<QString>("connection");
     QTest::addColumn<QString>("password");
@@ -271,7 +271,7 @@ void tst_Database::passwordNeverInErrors_data()
         << u"Provider=Zq7Secret;User ID=sa;Password=Zq7Secret"_s << u"Zq7Secret"_s;
 }
 
-void tst_Database::passwordNeverInErrors()
+void TestDatabase::passwordNeverInErrors()
 {
     QFETCH(QString, connection);
     QFETCH(QString, password);
@@ -284,7 +284,7 @@ void tst_Database::passwordNeverInErrors()
         QVERIFY2(!error.description.contains(password), qPrintable(error.description));
 }
 
-void tst_Database::connectionNamesAreRemoved()
+void TestDatabase::connectionNamesAreRemoved()
 {
     const QString path = createDatabaseFile(u"names.db"_s);
     const QStringList before = QSqlDatabase::connectionNames();
@@ -303,5 +303,5 @@ void tst_Database::connectionNamesAreRemoved()
     QCOMPARE(QSqlDatabase::connectionNames(), before);
 }
 
-QTEST_GUILESS_MAIN(tst_Database)
+QTEST_GUILESS_MAIN(TestDatabase)
 #include "tst_database.moc"

@@ -4,7 +4,7 @@
 
 using namespace SelfUpdate;
 
-class tst_SelfUpdate : public QObject
+class TestSelfUpdate : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private Q_SLOTS:
     void agentThatDoesNotEndIsLeftAlone();
 };
 
-void tst_SelfUpdate::restart_data()
+void TestSelfUpdate::restart_data()
 {
     QTest::addColumn<QList<int>>("requests"); // 500, 130 or 510, in order
     QTest::addColumn<bool>("distributed");    // TarvoAgent.new holds the new program
@@ -31,7 +31,7 @@ void tst_SelfUpdate::restart_data()
         << QList<int>{500, 130} << true << true << "131"_ba;
 }
 
-void tst_SelfUpdate::restart()
+void TestSelfUpdate::restart()
 {
     QFETCH(QList<int>, requests);
     QFETCH(bool, distributed);
@@ -93,7 +93,7 @@ void tst_SelfUpdate::restart()
     QCOMPARE(folder.files(), expectedFiles);
 }
 
-void tst_SelfUpdate::restartWithoutUpdaterFails()
+void TestSelfUpdate::restartWithoutUpdaterFails()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -116,7 +116,7 @@ void tst_SelfUpdate::restartWithoutUpdaterFails()
     QCOMPARE(readFile(folder.file(u"TarvoAgent.new"_s)), folder.distributedAgent());
 }
 
-void tst_SelfUpdate::terminateEndsAgent()
+void TestSelfUpdate::terminateEndsAgent()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -128,7 +128,7 @@ void tst_SelfUpdate::terminateEndsAgent()
     QVERIFY(!folder.answers());
 }
 
-void tst_SelfUpdate::agentThatDoesNotEndIsLeftAlone()
+void TestSelfUpdate::agentThatDoesNotEndIsLeftAlone()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -153,5 +153,5 @@ void tst_SelfUpdate::agentThatDoesNotEndIsLeftAlone()
                                           u"agent.out"_s}));
 }
 
-QTEST_GUILESS_MAIN(tst_SelfUpdate)
+QTEST_GUILESS_MAIN(TestSelfUpdate)
 #include "tst_selfupdate.moc"

@@ -88,7 +88,7 @@ QByteArray readKeys(const Signer &signer, const QList<int> &keys)
 Q_DECLARE_METATYPE(Via)
 Q_DECLARE_METATYPE(Tamper)
 
-class tst_SignedUpdate : public QObject
+class TestSignedUpdate : public QObject
 {
     Q_OBJECT
 
@@ -109,7 +109,7 @@ private:
     QTemporaryDir m_console;
 };
 
-void tst_SignedUpdate::initTestCase()
+void TestSignedUpdate::initTestCase()
 {
     if (QStandardPaths::findExecutable(u"minisign"_s).isEmpty())
         QSKIP("minisign is not installed (scripts/install-deps.sh installs it)");
@@ -117,7 +117,7 @@ void tst_SignedUpdate::initTestCase()
     QVERIFY(m_console.isValid());
 }
 
-std::unique_ptr<ProgramFolder> tst_SignedUpdate::signedFolder(const QList<int> &keys,
+std::unique_ptr<ProgramFolder> TestSignedUpdate::signedFolder(const QList<int> &keys,
                                                                 bool absolutePath)
 {
     // A relative key file lies in the program folder; an absolute one anywhere.
@@ -129,7 +129,7 @@ std::unique_ptr<ProgramFolder> tst_SignedUpdate::signedFolder(const QList<int> &
     return folder;
 }
 
-QString tst_SignedUpdate::distributeRestart(const ProgramFolder &folder, const QString &file)
+QString TestSignedUpdate::distributeRestart(const ProgramFolder &folder, const QString &file)
 {
     QFile ini(m_console.filePath(u"TarvoControl.ini"_s));
     if (!ini.open(QIODevice::WriteOnly)
@@ -146,7 +146,7 @@ QString tst_SignedUpdate::distributeRestart(const ProgramFolder &folder, const Q
     return QString::fromUtf8(console.readAllStandardOutput()).trimmed();
 }
 
-void tst_SignedUpdate::update_data()
+void TestSignedUpdate::update_data()
 {
     QTest::addColumn<QList<int>>("keys");   // the keys in the agent's key file
     QTest::addColumn<bool>("absolutePath"); // UpdateKeyFile absolute (else program-relative)
@@ -201,7 +201,7 @@ void tst_SignedUpdate::update_data()
         << QByteArray() << Tamper::Nothing << Via::Console << u"署名は別のファイルのものです。"_s;
 }
 
-void tst_SignedUpdate::update()
+void TestSignedUpdate::update()
 {
     QFETCH(QList<int>, keys);
     QFETCH(bool, absolutePath);
@@ -311,7 +311,7 @@ void tst_SignedUpdate::update()
     QVERIFY(!log.contains(Refused));
 }
 
-void tst_SignedUpdate::updaterChecksAgainBeforeTheSwap()
+void TestSignedUpdate::updaterChecksAgainBeforeTheSwap()
 {
     // A new program that changed after the agent's check (here: before the updater runs, with
     // no agent to wait for): the updater refuses it and starts the old program again.
@@ -341,7 +341,7 @@ void tst_SignedUpdate::updaterChecksAgainBeforeTheSwap()
     QVERIFY(!QFile::exists(folder->file(u"TarvoAgent.07032004"_s))); // nothing was backed up
 }
 
-void tst_SignedUpdate::killedSwapLeavesEitherProgramWhole()
+void TestSignedUpdate::killedSwapLeavesEitherProgramWhole()
 {
     // kill -9 of the updater while it copies and checks a large signed program.
     const auto folder = signedFolder({0}, false);
@@ -382,5 +382,5 @@ void tst_SignedUpdate::killedSwapLeavesEitherProgramWhole()
     QVERIFY(QFileInfo(folder->file(Agent)).isExecutable());
 }
 
-QTEST_GUILESS_MAIN(tst_SignedUpdate)
+QTEST_GUILESS_MAIN(TestSignedUpdate)
 #include "tst_signedupdate.moc"

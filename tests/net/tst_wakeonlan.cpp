@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_WakeOnLan : public QObject
+class TestWakeOnLan : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -20,7 +20,7 @@ private Q_SLOTS:
     void refusesANameAsAddress();
 };
 
-void tst_WakeOnLan::parseMac_data()
+void TestWakeOnLan::parseMac_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("mac"); // empty: rejected
@@ -43,7 +43,7 @@ void tst_WakeOnLan::parseMac_data()
     QTest::newRow("empty") << QString() << QByteArray();
 }
 
-void tst_WakeOnLan::parseMac()
+void TestWakeOnLan::parseMac()
 {
     QFETCH(QString, text);
     QFETCH(QByteArray, mac);
@@ -53,7 +53,7 @@ void tst_WakeOnLan::parseMac()
         QCOMPARE(WakeOnLan::macText(*parsed), u"0050DA12AB3F"_s);
 }
 
-void tst_WakeOnLan::sendsPacedPackets()
+void TestWakeOnLan::sendsPacedPackets()
 {
     QUdpSocket listener;
     QVERIFY(listener.bind(QHostAddress::LocalHost, 0));
@@ -94,7 +94,7 @@ void tst_WakeOnLan::sendsPacedPackets()
     QCOMPARE(sent.at(4).at(0).toInt(), 4);
 }
 
-void tst_WakeOnLan::refusesANameAsAddress()
+void TestWakeOnLan::refusesANameAsAddress()
 {
     // A name would need a look-up that may leave the machine: only dotted addresses go.
     WakeSender sender(u"broadcast.example"_s, 9, 1);
@@ -103,5 +103,5 @@ void tst_WakeOnLan::refusesANameAsAddress()
     QVERIFY(error.contains(u"broadcast.example"_s));
 }
 
-QTEST_GUILESS_MAIN(tst_WakeOnLan)
+QTEST_GUILESS_MAIN(TestWakeOnLan)
 #include "tst_wakeonlan.moc"

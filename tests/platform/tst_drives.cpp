@@ -5,7 +5,7 @@
 using namespace Qt::StringLiterals;
 using namespace SysProbe;
 
-class tst_Drives : public QObject
+class TestDrives : public QObject
 {
     Q_OBJECT
 
@@ -20,7 +20,7 @@ private Q_SLOTS:
     void emptyRow();
 };
 
-void tst_Drives::mounts()
+void TestDrives::mounts()
 {
     const QList<MountEntry> mounts = parseMounts(
         "/dev/sda2 / ext4 rw,relatime 0 0\n"
@@ -32,7 +32,7 @@ void tst_Drives::mounts()
     QCOMPARE(mounts[1].fsType, u"vfat"_s);
 }
 
-void tst_Drives::letters_data()
+void TestDrives::letters_data()
 {
     QTest::addColumn<QByteArray>("mounts");
     QTest::addColumn<QStringList>("assigned"); // letter + mount point
@@ -57,7 +57,7 @@ void tst_Drives::letters_data()
     QTest::newRow("no root") << "proc /proc proc rw 0 0\n"_ba << QStringList{};
 }
 
-void tst_Drives::letters()
+void TestDrives::letters()
 {
     QFETCH(QByteArray, mounts);
     QFETCH(QStringList, assigned);
@@ -67,7 +67,7 @@ void tst_Drives::letters()
     QCOMPARE(result, assigned);
 }
 
-void tst_Drives::lettersEndAtZ()
+void TestDrives::lettersEndAtZ()
 {
     QByteArray text = "/dev/sda1 / ext4 rw 0 0\n"_ba;
     for (int i = 0; i < 30; ++i)
@@ -78,7 +78,7 @@ void tst_Drives::lettersEndAtZ()
     QCOMPARE(drives.last().mount.mountPoint, u"/m/22"_s);
 }
 
-void tst_Drives::typeText_data()
+void TestDrives::typeText_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("fsType");
@@ -93,7 +93,7 @@ void tst_Drives::typeText_data()
     QTest::newRow("zram") << u"/dev/zram0"_s << u"ext4"_s << false << u"RAMDISK"_s;
 }
 
-void tst_Drives::typeText()
+void TestDrives::typeText()
 {
     QFETCH(QString, device);
     QFETCH(QString, fsType);
@@ -102,14 +102,14 @@ void tst_Drives::typeText()
     QCOMPARE(driveTypeText(MountEntry{device, u"/x"_s, fsType}, removable), text);
 }
 
-void tst_Drives::labels()
+void TestDrives::labels()
 {
     QCOMPARE(unescapeLabel(u"My\\x20Disk"_s), u"My Disk"_s);
     QCOMPARE(unescapeLabel(u"\\xe3\\x83\\x87\\xe3\\x83\\xbc\\xe3\\x82\\xbf"_s), u"データ"_s);
     QCOMPARE(unescapeLabel(u"plain"_s), u"plain"_s);
 }
 
-void tst_Drives::emptyRow()
+void TestDrives::emptyRow()
 {
     const DriveRow row = emptyDriveRow(u'Q');
     QCOMPARE(row.letter, u"Q"_s);
@@ -120,5 +120,5 @@ void tst_Drives::emptyRow()
     QCOMPARE(row.free, u" 0Bytes"_s);
 }
 
-QTEST_APPLESS_MAIN(tst_Drives)
+QTEST_APPLESS_MAIN(TestDrives)
 #include "tst_drives.moc"

@@ -12,7 +12,7 @@ using namespace SysProbe;
 using Adapters = QList<AdapterFacts>;
 Q_DECLARE_METATYPE(NetworkFacts)
 
-class tst_Network : public QObject
+class TestNetwork : public QObject
 {
     Q_OBJECT
 
@@ -76,7 +76,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-void tst_Network::networkItems_data()
+void TestNetwork::networkItems_data()
 {
     QTest::addColumn<NetworkFacts>("input");
     QTest::addColumn<QStringList>("expected"); // adapter, MAC, IP, lease obtained, lease expires
@@ -119,7 +119,7 @@ void tst_Network::networkItems_data()
         << QStringList{u"LAN"_s, u"001122334455"_s, u"0.0.0.0"_s, QString(), QString()};
 }
 
-void tst_Network::networkItems()
+void TestNetwork::networkItems()
 {
     QFETCH(NetworkFacts, input);
     QFETCH(QStringList, expected);
@@ -141,7 +141,7 @@ void tst_Network::networkItems()
     QCOMPARE(items.value(u"SysGatewayAddress"_s), reported ? u"192.168.1.1"_s : QString());
 }
 
-void tst_Network::physicalAdapters_data()
+void TestNetwork::physicalAdapters_data()
 {
     QTest::addColumn<QList<NetInterface>>("interfaces");
     QTest::addColumn<QStringList>("adapters");
@@ -180,7 +180,7 @@ void tst_Network::physicalAdapters_data()
         << QList<NetInterface>{station, wlan} << QStringList{u"wlp2s0"_s};
 }
 
-void tst_Network::physicalAdapters()
+void TestNetwork::physicalAdapters()
 {
     QFETCH(QList<NetInterface>, interfaces);
     QFETCH(QStringList, adapters);
@@ -190,7 +190,7 @@ void tst_Network::physicalAdapters()
     QCOMPARE(names, adapters);
 }
 
-void tst_Network::interfacesFromSysfs()
+void TestNetwork::interfacesFromSysfs()
 {
     QTemporaryDir dir;
     const QString net = dir.filePath(u"net"_s);
@@ -229,7 +229,7 @@ void tst_Network::interfacesFromSysfs()
     QVERIFY(!ok);
 }
 
-void tst_Network::macText_data()
+void TestNetwork::macText_data()
 {
     QTest::addColumn<QByteArray>("sysfs");
     QTest::addColumn<QString>("text");
@@ -239,14 +239,14 @@ void tst_Network::macText_data()
     QTest::newRow("garbage") << "zz:00"_ba << QString();
 }
 
-void tst_Network::macText()
+void TestNetwork::macText()
 {
     QFETCH(QByteArray, sysfs);
     QFETCH(QString, text);
     QCOMPARE(macTextOf(sysfs), text);
 }
 
-void tst_Network::resolvConf_data()
+void TestNetwork::resolvConf_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("servers");
@@ -262,7 +262,7 @@ void tst_Network::resolvConf_data()
     QTest::newRow("search dot") << "search .\n"_ba << QStringList{} << QString();
 }
 
-void tst_Network::resolvConf()
+void TestNetwork::resolvConf()
 {
     QFETCH(QByteArray, text);
     QFETCH(QStringList, servers);
@@ -272,7 +272,7 @@ void tst_Network::resolvConf()
     QCOMPARE(config.domain, domain);
 }
 
-void tst_Network::gateway()
+void TestNetwork::gateway()
 {
     const QList<RouteEntry> routes = parseRoutes(
         "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
@@ -287,7 +287,7 @@ void tst_Network::gateway()
     QCOMPARE(defaultGateway(routes, u"eth1"_s), QString());
 }
 
-void tst_Network::dhclientLeases()
+void TestNetwork::dhclientLeases()
 {
     const QByteArray text =
         "lease {\n  interface \"eth0\";\n  fixed-address 192.168.1.10;\n"
@@ -309,7 +309,7 @@ void tst_Network::dhclientLeases()
     QCOMPARE(leaseTimeText(0), u"1970/01/01 00:00:00"_s);
 }
 
-void tst_Network::networkdLease()
+void TestNetwork::networkdLease()
 {
     const DhcpLease lease = parseNetworkdLease(
         "# This is private data. Do not parse.\nADDRESS=192.168.1.10\nNETMASK=255.255.255.0\n"
@@ -321,7 +321,7 @@ void tst_Network::networkdLease()
     QCOMPARE(leaseTimeText(lease.expires), u"2004/03/11 09:30:15"_s);
 }
 
-void tst_Network::leaseChoice()
+void TestNetwork::leaseChoice()
 {
     const QList<DhcpLease> leases = {
         {u"192.168.1.10"_s, u"a"_s, 100, 200},
@@ -333,5 +333,5 @@ void tst_Network::leaseChoice()
     QCOMPARE(matchingLease(leases, u"0.0.0.0"_s).address, QString());
 }
 
-QTEST_APPLESS_MAIN(tst_Network)
+QTEST_APPLESS_MAIN(TestNetwork)
 #include "tst_network.moc"

@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_Registry : public QObject
+class TestRegistry : public QObject
 {
     Q_OBJECT
 
@@ -58,7 +58,7 @@ const RegOp *findValue(const RegFile &file, const QString &name)
 
 } // namespace
 
-void tst_Registry::headers_data()
+void TestRegistry::headers_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("version");
@@ -78,7 +78,7 @@ void tst_Registry::headers_data()
     QTest::newRow("empty") << QByteArray() << 0;
 }
 
-void tst_Registry::headers()
+void TestRegistry::headers()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, version);
@@ -94,7 +94,7 @@ void tst_Registry::headers()
     }
 }
 
-void tst_Registry::values_data()
+void TestRegistry::values_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("line");
@@ -135,7 +135,7 @@ void tst_Registry::values_data()
     QTest::newRow("none type") << v5 << u"\"Z\"=hex(0):"_s << u"Z"_s << 0u << QByteArray() << false;
 }
 
-void tst_Registry::values()
+void TestRegistry::values()
 {
     QFETCH(QString, header);
     QFETCH(QString, line);
@@ -154,7 +154,7 @@ void tst_Registry::values()
     QCOMPARE(value->data.wide, wideString);
 }
 
-void tst_Registry::continuationLines()
+void TestRegistry::continuationLines()
 {
     const RegFile file = RegFileParser::parse(
         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
@@ -171,7 +171,7 @@ void tst_Registry::continuationLines()
     QVERIFY(findValue(file, u"Next"_s));
 }
 
-void tst_Registry::deletions()
+void TestRegistry::deletions()
 {
     const RegFile file = RegFileParser::parse(
         "REGEDIT4\r\n\r\n"
@@ -198,7 +198,7 @@ void tst_Registry::deletions()
     QCOMPARE(RegFileParser::canonicalRoot(u"HKEY_NOWHERE"), QString());
 }
 
-void tst_Registry::hiveFilesInOrder()
+void TestRegistry::hiveFilesInOrder()
 {
     QTemporaryDir system;
     QTemporaryDir program;
@@ -233,7 +233,7 @@ void tst_Registry::hiveFilesInOrder()
     QVERIFY(registry.openKey(RegistryRoot::LocalMachine, u"\\SOFTWARE\\T\\"_s));
 }
 
-void tst_Registry::rootNames_data()
+void TestRegistry::rootNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<quint32>("handle"); // 0: no root
@@ -251,7 +251,7 @@ void tst_Registry::rootNames_data()
     QTest::newRow("empty") << QString() << 0u;
 }
 
-void tst_Registry::rootNames()
+void TestRegistry::rootNames()
 {
     QFETCH(QString, name);
     QFETCH(quint32, handle);
@@ -261,7 +261,7 @@ void tst_Registry::rootNames()
         QCOMPARE(quint32(*root), handle);
 }
 
-void tst_Registry::liveKeys()
+void TestRegistry::liveKeys()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(u"status"_s),
@@ -304,7 +304,7 @@ void tst_Registry::liveKeys()
     QVERIFY(!registry.openKey(RegistryRoot::CurrentUser, uninstall + u"tarvo-demo"_s));
 }
 
-void tst_Registry::dpkgStatus()
+void TestRegistry::dpkgStatus()
 {
     const QHash<QByteArray, QByteArray> packages = DpkgStatus::parseInstalled(
         "Package: a\nStatus: install ok installed\nArchitecture: amd64\nVersion: 1.0\n\n"
@@ -317,5 +317,5 @@ void tst_Registry::dpkgStatus()
     QCOMPARE(packages.size(), 2);
 }
 
-QTEST_APPLESS_MAIN(tst_Registry)
+QTEST_APPLESS_MAIN(TestRegistry)
 #include "tst_registry.moc"

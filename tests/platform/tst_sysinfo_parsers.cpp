@@ -17,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_SysInfoParsers : public QObject
+class TestSysInfoParsers : public QObject
 {
     Q_OBJECT
 
@@ -51,7 +51,7 @@ private Q_SLOTS:
     void screenFromConnectors();
 };
 
-void tst_SysInfoParsers::cpuInfo_data()
+void TestSysInfoParsers::cpuInfo_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("processors");
@@ -97,7 +97,7 @@ cpu MHz		: 800.000
     QTest::newRow("empty") << QByteArray() << 0 << 0 << 0 << 0 << 0 << QString() << QString();
 }
 
-void tst_SysInfoParsers::cpuInfo()
+void TestSysInfoParsers::cpuInfo()
 {
     QFETCH(QByteArray, text);
     const CpuInfo info = parseCpuInfo(text);
@@ -110,7 +110,7 @@ void tst_SysInfoParsers::cpuInfo()
     QTEST(info.vendor, "vendor");
 }
 
-void tst_SysInfoParsers::processorTexts_data()
+void TestSysInfoParsers::processorTexts_data()
 {
     QTest::addColumn<int>("family");
     QTest::addColumn<int>("model");
@@ -141,7 +141,7 @@ void tst_SysInfoParsers::processorTexts_data()
                                            << QString() << u"1500 MHz"_s;
 }
 
-void tst_SysInfoParsers::processorTexts()
+void TestSysInfoParsers::processorTexts()
 {
     QFETCH(int, family);
     QFETCH(int, model);
@@ -162,7 +162,7 @@ void tst_SysInfoParsers::processorTexts()
     QTEST(items.value(u"SysProcessorSpeed"_s), "speed");
 }
 
-void tst_SysInfoParsers::formatSize_data()
+void TestSysInfoParsers::formatSize_data()
 {
     QTest::addColumn<quint64>("bytes");
     QTest::addColumn<QString>("text");
@@ -183,13 +183,13 @@ void tst_SysInfoParsers::formatSize_data()
     QTest::newRow("largest count") << quint64(18446744073709551615ULL) << u"17592186044416MB"_s;
 }
 
-void tst_SysInfoParsers::formatSize()
+void TestSysInfoParsers::formatSize()
 {
     QFETCH(quint64, bytes);
     QTEST(SysInfo::FormatSize(bytes), "text");
 }
 
-void tst_SysInfoParsers::uptimeText_data()
+void TestSysInfoParsers::uptimeText_data()
 {
     QTest::addColumn<qint64>("milliseconds");
     QTest::addColumn<QString>("text");
@@ -205,13 +205,13 @@ void tst_SysInfoParsers::uptimeText_data()
     QTest::newRow("negative reads as zero") << qint64(-5000) << u"0日0時0分0秒"_s;
 }
 
-void tst_SysInfoParsers::uptimeText()
+void TestSysInfoParsers::uptimeText()
 {
     QFETCH(qint64, milliseconds);
     QTEST(SysInfo::UptimeText(milliseconds), "text");
 }
 
-void tst_SysInfoParsers::uptimeFromProc_data()
+void TestSysInfoParsers::uptimeFromProc_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<qint64>("milliseconds");
@@ -222,13 +222,13 @@ void tst_SysInfoParsers::uptimeFromProc_data()
     QTest::newRow("garbage") << "up 3 days\n"_ba << qint64(-1);
 }
 
-void tst_SysInfoParsers::uptimeFromProc()
+void TestSysInfoParsers::uptimeFromProc()
 {
     QFETCH(QByteArray, text);
     QTEST(SysProbe::parseUptimeMilliseconds(text), "milliseconds");
 }
 
-void tst_SysInfoParsers::memoryItems_data()
+void TestSysInfoParsers::memoryItems_data()
 {
     QTest::addColumn<QByteArray>("meminfo");
     QTest::addColumn<qint64>("vmSize");
@@ -266,7 +266,7 @@ SwapFree:        1500000 kB
                                                u"2,097,152"_s, QString(), QString()};
 }
 
-void tst_SysInfoParsers::memoryItems()
+void TestSysInfoParsers::memoryItems()
 {
     QFETCH(QByteArray, meminfo);
     QFETCH(qint64, vmSize);
@@ -283,7 +283,7 @@ void tst_SysInfoParsers::memoryItems()
     QCOMPARE(actual, texts);
 }
 
-void tst_SysInfoParsers::osName_data()
+void TestSysInfoParsers::osName_data()
 {
     QTest::addColumn<QByteArray>("osRelease");
     QTest::addColumn<QString>("name");
@@ -301,13 +301,13 @@ ID=debian
     QTest::newRow("empty") << QByteArray() << QString();
 }
 
-void tst_SysInfoParsers::osName()
+void TestSysInfoParsers::osName()
 {
     QFETCH(QByteArray, osRelease);
     QTEST(SysProbe::osNameFromRelease(osRelease), "name");
 }
 
-void tst_SysInfoParsers::kernelRelease_data()
+void TestSysInfoParsers::kernelRelease_data()
 {
     QTest::addColumn<QByteArray>("release");
     QTest::addColumn<bool>("valid");
@@ -325,7 +325,7 @@ void tst_SysInfoParsers::kernelRelease_data()
     QTest::newRow("empty") << QByteArray() << false << 0 << 0 << 0;
 }
 
-void tst_SysInfoParsers::kernelRelease()
+void TestSysInfoParsers::kernelRelease()
 {
     QFETCH(QByteArray, release);
     const SysProbe::KernelVersion version = SysProbe::parseKernelRelease(release);
@@ -335,7 +335,7 @@ void tst_SysInfoParsers::kernelRelease()
     QTEST(version.patch, "patch");
 }
 
-void tst_SysInfoParsers::hostNameParts_data()
+void TestSysInfoParsers::hostNameParts_data()
 {
     QTest::addColumn<QString>("hostName");
     QTest::addColumn<QString>("computer");
@@ -347,7 +347,7 @@ void tst_SysInfoParsers::hostNameParts_data()
     QTest::newRow("empty") << QString() << QString() << QString() << QString();
 }
 
-void tst_SysInfoParsers::hostNameParts()
+void TestSysInfoParsers::hostNameParts()
 {
     QFETCH(QString, hostName);
     QTEST(SysProbe::computerNameOf(hostName), "computer");
@@ -358,7 +358,7 @@ void tst_SysInfoParsers::hostNameParts()
     QTEST(SysProbe::withTrailingSlash(folder), "folder");
 }
 
-void tst_SysInfoParsers::keyboard_data()
+void TestSysInfoParsers::keyboard_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("keyboard");
@@ -391,7 +391,7 @@ BACKSPACE="guess"
     QTest::newRow("no file") << QByteArray() << QString() << QString();
 }
 
-void tst_SysInfoParsers::keyboard()
+void TestSysInfoParsers::keyboard()
 {
     QFETCH(QByteArray, file);
     const SysProbe::KeyboardTexts texts = SysProbe::keyboardTexts(file);
@@ -399,7 +399,7 @@ void tst_SysInfoParsers::keyboard()
     QTEST(texts.functionKeys, "functionKeys");
 }
 
-void tst_SysInfoParsers::microsoftNetwork_data()
+void TestSysInfoParsers::microsoftNetwork_data()
 {
     QTest::addColumn<QByteArray>("smbConf");
     QTest::addColumn<QByteArray>("sssdConf");
@@ -437,7 +437,7 @@ void tst_SysInfoParsers::microsoftNetwork_data()
     QTest::newRow("neither") << QByteArray() << QByteArray() << u"不明"_s << QString();
 }
 
-void tst_SysInfoParsers::microsoftNetwork()
+void TestSysInfoParsers::microsoftNetwork()
 {
     QFETCH(QByteArray, smbConf);
     QFETCH(QByteArray, sssdConf);
@@ -446,7 +446,7 @@ void tst_SysInfoParsers::microsoftNetwork()
     QTEST(network.name, "name");
 }
 
-void tst_SysInfoParsers::defaultPrinter_data()
+void TestSysInfoParsers::defaultPrinter_data()
 {
     QTest::addColumn<bool>("printersConf");
     QTest::addColumn<QByteArray>("text");
@@ -467,7 +467,7 @@ void tst_SysInfoParsers::defaultPrinter_data()
         << true << "<Printer Other>\nInfo x\n</Printer>\n"_ba << QString();
 }
 
-void tst_SysInfoParsers::defaultPrinter()
+void TestSysInfoParsers::defaultPrinter()
 {
     QFETCH(bool, printersConf);
     QFETCH(QByteArray, text);
@@ -475,7 +475,7 @@ void tst_SysInfoParsers::defaultPrinter()
           "name");
 }
 
-void tst_SysInfoParsers::screenModes_data()
+void TestSysInfoParsers::screenModes_data()
 {
     QTest::addColumn<bool>("framebuffer");
     QTest::addColumn<QByteArray>("text");
@@ -490,7 +490,7 @@ void tst_SysInfoParsers::screenModes_data()
     QTest::newRow("framebuffer zero") << true << "0,0\n"_ba << QString();
 }
 
-void tst_SysInfoParsers::screenModes()
+void TestSysInfoParsers::screenModes()
 {
     QFETCH(bool, framebuffer);
     QFETCH(QByteArray, text);
@@ -510,7 +510,7 @@ void writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-void tst_SysInfoParsers::screenFromConnectors()
+void TestSysInfoParsers::screenFromConnectors()
 {
     QTemporaryDir root;
     QVERIFY(root.isValid());
@@ -531,5 +531,5 @@ void tst_SysInfoParsers::screenFromConnectors()
     QCOMPARE(SysProbe::screenResolution(root.filePath(u"none"_s), root.filePath(u"none"_s)), QString());
 }
 
-QTEST_APPLESS_MAIN(tst_SysInfoParsers)
+QTEST_APPLESS_MAIN(TestSysInfoParsers)
 #include "tst_sysinfo_parsers.moc"

@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_SysInfoProbes : public QObject
+class TestSysInfoProbes : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ const QString Size = u"^( \\d{1,4}Bytes|\\d+(\\.\\d+)?KB|\\d+(\\.\\d{1,2})?MB)$"
 
 } // namespace
 
-void tst_SysInfoProbes::initTestCase()
+void TestSysInfoProbes::initTestCase()
 {
     for (const SystemItem &item : SysInfo::collectSystemItems()) {
         m_names << item.name;
@@ -40,7 +40,7 @@ void tst_SysInfoProbes::initTestCase()
     }
 }
 
-void tst_SysInfoProbes::itemNamesInOrder()
+void TestSysInfoProbes::itemNamesInOrder()
 {
     QCOMPARE(m_names.size(), 41);
     QCOMPARE(m_names.first(), u"SysOS"_s);
@@ -51,7 +51,7 @@ void tst_SysInfoProbes::itemNamesInOrder()
     QCOMPARE(QSet<QString>(m_names.begin(), m_names.end()).size(), 41);
 }
 
-void tst_SysInfoProbes::itemForms_data()
+void TestSysInfoProbes::itemForms_data()
 {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("pattern");
@@ -88,7 +88,7 @@ void tst_SysInfoProbes::itemForms_data()
         << u"SysDHCPExpireLease"_s << u"^(\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d)?$"_s;
 }
 
-void tst_SysInfoProbes::itemForms()
+void TestSysInfoProbes::itemForms()
 {
     QFETCH(QString, item);
     QFETCH(QString, pattern);
@@ -97,7 +97,7 @@ void tst_SysInfoProbes::itemForms()
     QVERIFY2(QRegularExpression(pattern).match(value).hasMatch(), qPrintable(item + u": "_s + value));
 }
 
-void tst_SysInfoProbes::macAddress()
+void TestSysInfoProbes::macAddress()
 {
     const QString mac = m_items.value(u"SysMACAddress"_s);
     static const QRegularExpression hex(u"^[0-9A-F]{12}$"_s);
@@ -109,7 +109,7 @@ void tst_SysInfoProbes::macAddress()
         QVERIFY(!m_items.value(u"SysNetAdapter"_s).isEmpty());
 }
 
-void tst_SysInfoProbes::drives()
+void TestSysInfoProbes::drives()
 {
     const QList<DriveRow> rows = SysInfo::collectDriveRows();
     QCOMPARE(rows.size(), 26);
@@ -135,5 +135,5 @@ void tst_SysInfoProbes::drives()
     QCOMPARE(rows[2].fileSystem, mounts.first().mount.fsType);
 }
 
-QTEST_APPLESS_MAIN(tst_SysInfoProbes)
+QTEST_APPLESS_MAIN(TestSysInfoProbes)
 #include "tst_sysinfo_probes.moc"

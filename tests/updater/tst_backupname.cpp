@@ -7,7 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_BackupName : public QObject
+class TestBackupName : public QObject
 {
     Q_OBJECT
 
@@ -20,14 +20,14 @@ private Q_SLOTS:
     void missingFileHasNoTime();
 };
 
-void tst_BackupName::initTestCase()
+void TestBackupName::initTestCase()
 {
     // Nine hours east of UTC: a date taken from universal time instead of local time shows.
     qputenv("TZ", "JST-9");
     QCOMPARE(QDateTime(QDate(2004, 7, 4), QTime(0, 0, 30)).toUTC().date(), QDate(2004, 7, 3));
 }
 
-void tst_BackupName::name_data()
+void TestBackupName::name_data()
 {
     QTest::addColumn<QString>("agentName");
     QTest::addColumn<QDateTime>("lastWritten");
@@ -46,7 +46,7 @@ void tst_BackupName::name_data()
                                   << u"Agent2.10102010"_s;
 }
 
-void tst_BackupName::name()
+void TestBackupName::name()
 {
     QFETCH(QString, agentName);
     QFETCH(QDateTime, lastWritten);
@@ -54,7 +54,7 @@ void tst_BackupName::name()
     QCOMPARE(basTarvoUtil::backupFileName(agentName, lastWritten), expected);
 }
 
-void tst_BackupName::fromFileTime_data()
+void TestBackupName::fromFileTime_data()
 {
     QTest::addColumn<QDateTime>("lastWritten");
     QTest::addColumn<QString>("expected");
@@ -68,7 +68,7 @@ void tst_BackupName::fromFileTime_data()
         << QDateTime(QDate(2004, 7, 3), QTime(23, 59, 30)) << u"TarvoAgent.07032004"_s;
 }
 
-void tst_BackupName::fromFileTime()
+void TestBackupName::fromFileTime()
 {
     QFETCH(QDateTime, lastWritten);
     QFETCH(QString, expected);
@@ -88,12 +88,12 @@ void tst_BackupName::fromFileTime()
     QCOMPARE(basTarvoUtil::backupFileName(u"TarvoAgent"_s, *read), expected);
 }
 
-void tst_BackupName::missingFileHasNoTime()
+void TestBackupName::missingFileHasNoTime()
 {
     QTemporaryDir folder;
     QVERIFY(!basTarvoUtil::readLastWriteTime(folder.filePath(u"TarvoAgent"_s)).has_value());
     QVERIFY(!basTarvoUtil::readLastWriteTime(QString()).has_value());
 }
 
-QTEST_APPLESS_MAIN(tst_BackupName)
+QTEST_APPLESS_MAIN(TestBackupName)
 #include "tst_backupname.moc"

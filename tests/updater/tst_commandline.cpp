@@ -5,7 +5,7 @@
 using namespace Qt::StringLiterals;
 using Kind = UpdaterCommand::Kind;
 
-class tst_CommandLine : public QObject
+class TestCommandLine : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private Q_SLOTS:
     void argumentText();
 };
 
-void tst_CommandLine::parse_data()
+void TestCommandLine::parse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<Kind>("kind");
@@ -58,7 +58,7 @@ void tst_CommandLine::parse_data()
         << QStringList{u"update"_s, u"TarvoAgent"_s, u"TarvoAgent"_s};
 }
 
-void tst_CommandLine::parse()
+void TestCommandLine::parse()
 {
     QFETCH(QString, text);
     QFETCH(Kind, kind);
@@ -74,7 +74,7 @@ void tst_CommandLine::parse()
     QCOMPARE(command.newProgramFile(), words.value(3));
 }
 
-void tst_CommandLine::argumentText_data()
+void TestCommandLine::argumentText_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("words");
@@ -95,12 +95,12 @@ void tst_CommandLine::argumentText_data()
         << QStringList{u"restart"_s, QString(), u"TarvoAgent"_s};
 }
 
-void tst_CommandLine::argumentText()
+void TestCommandLine::argumentText()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, words);
     QCOMPARE(UpdaterCommand::parse(UpdaterCommand::argumentText(arguments)).words, words);
 }
 
-QTEST_APPLESS_MAIN(tst_CommandLine)
+QTEST_APPLESS_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

@@ -47,7 +47,7 @@ QFileDevice::Permissions modeOf(const QString &path)
 
 } // namespace
 
-class tst_FileCopy : public QObject
+class TestFileCopy : public QObject
 {
     Q_OBJECT
 
@@ -58,7 +58,7 @@ private Q_SLOTS:
     void failedCopyLeavesTarget();
 };
 
-void tst_FileCopy::copy_data()
+void TestFileCopy::copy_data()
 {
     QTest::addColumn<bool>("targetExists");
     QTest::addColumn<QFileDevice::Permissions>("sourceMode");
@@ -77,7 +77,7 @@ void tst_FileCopy::copy_data()
                                 << QFileDevice::Permissions(Plain) << 0;
 }
 
-void tst_FileCopy::copy()
+void TestFileCopy::copy()
 {
     QFETCH(bool, targetExists);
     QFETCH(QFileDevice::Permissions, sourceMode);
@@ -105,7 +105,7 @@ void tst_FileCopy::copy()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
 }
 
-void tst_FileCopy::failedCopyLeavesTarget_data()
+void TestFileCopy::failedCopyLeavesTarget_data()
 {
     QTest::addColumn<QString>("sourceName");
     QTest::addColumn<QString>("targetName");
@@ -115,7 +115,7 @@ void tst_FileCopy::failedCopyLeavesTarget_data()
     QTest::newRow("source is a folder") << u"sub"_s << u"TarvoAgent"_s;
 }
 
-void tst_FileCopy::failedCopyLeavesTarget()
+void TestFileCopy::failedCopyLeavesTarget()
 {
     QFETCH(QString, sourceName);
     QFETCH(QString, targetName);
@@ -132,5 +132,5 @@ void tst_FileCopy::failedCopyLeavesTarget()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
-QTEST_APPLESS_MAIN(tst_FileCopy)
+QTEST_APPLESS_MAIN(TestFileCopy)
 #include "tst_filecopy.moc"

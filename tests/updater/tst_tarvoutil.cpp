@@ -140,7 +140,7 @@ private:
 
 } // namespace
 
-class tst_TarvoUtil : public QObject
+class TestTarvoUtil : public QObject
 {
     Q_OBJECT
 
@@ -157,7 +157,7 @@ private Q_SLOTS:
     void agentThatDoesNotEnd();
 };
 
-void tst_TarvoUtil::restartWithoutAgentStartsAtOnce()
+void TestTarvoUtil::restartWithoutAgentStartsAtOnce()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -167,7 +167,7 @@ void tst_TarvoUtil::restartWithoutAgentStartsAtOnce()
     QTRY_COMPARE_WITH_TIMEOUT(folder.startedVersions(), QList<QByteArray>{"1"}, Bound);
 }
 
-void tst_TarvoUtil::restartAfterAgentEnds()
+void TestTarvoUtil::restartAfterAgentEnds()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -182,7 +182,7 @@ void tst_TarvoUtil::restartAfterAgentEnds()
     QVERIFY(folder.log().indexOf("updater ready") < folder.log().lastIndexOf("started " + pids.at(1) + " 1"));
 }
 
-void tst_TarvoUtil::updateInstallsNewProgram()
+void TestTarvoUtil::updateInstallsNewProgram()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -206,7 +206,7 @@ void tst_TarvoUtil::updateInstallsNewProgram()
                           u"fakeagent.log"_s}));
 }
 
-void tst_TarvoUtil::updateWithoutNewProgramRestartsOld()
+void TestTarvoUtil::updateWithoutNewProgramRestartsOld()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -219,7 +219,7 @@ void tst_TarvoUtil::updateWithoutNewProgramRestartsOld()
     QCOMPARE(entries(folder.path()), (QStringList{Agent, u"TarvoUtil"_s, u"fakeagent.log"_s}));
 }
 
-void tst_TarvoUtil::refusedCommandLine_data()
+void TestTarvoUtil::refusedCommandLine_data()
 {
     QTest::addColumn<QByteArray>("command");
 
@@ -231,7 +231,7 @@ void tst_TarvoUtil::refusedCommandLine_data()
     QTest::newRow("update of a missing program") << "update TarvoAgent Missing TarvoAgent.new"_ba;
 }
 
-void tst_TarvoUtil::refusedCommandLine()
+void TestTarvoUtil::refusedCommandLine()
 {
     QFETCH(QByteArray, command);
 
@@ -250,7 +250,7 @@ void tst_TarvoUtil::refusedCommandLine()
              (QStringList{Agent, u"TarvoAgent.new"_s, u"TarvoUtil"_s, u"fakeagent.log"_s}));
 }
 
-void tst_TarvoUtil::terminateEndsAgent()
+void TestTarvoUtil::terminateEndsAgent()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -269,7 +269,7 @@ void tst_TarvoUtil::terminateEndsAgent()
     QVERIFY(folder.runUpdater({u"terminate"_s, Agent}));
 }
 
-void tst_TarvoUtil::secondUpdaterEndsAtOnce()
+void TestTarvoUtil::secondUpdaterEndsAtOnce()
 {
     ProgramFolder folder;
     QVERIFY(folder.isValid());
@@ -290,7 +290,7 @@ void tst_TarvoUtil::secondUpdaterEndsAtOnce()
     QCOMPARE(folder.startedVersions(), QList<QByteArray>{"1"});
 }
 
-void tst_TarvoUtil::agentThatDoesNotEnd_data()
+void TestTarvoUtil::agentThatDoesNotEnd_data()
 {
     QTest::addColumn<QByteArray>("command");
 
@@ -298,7 +298,7 @@ void tst_TarvoUtil::agentThatDoesNotEnd_data()
     QTest::newRow("update") << "stay update TarvoAgent TarvoAgent TarvoAgent.new"_ba;
 }
 
-void tst_TarvoUtil::agentThatDoesNotEnd()
+void TestTarvoUtil::agentThatDoesNotEnd()
 {
     QFETCH(QByteArray, command);
 
@@ -325,5 +325,5 @@ void tst_TarvoUtil::agentThatDoesNotEnd()
              (QStringList{Agent, u"TarvoAgent.new"_s, u"TarvoUtil"_s, u"fakeagent.log"_s}));
 }
 
-QTEST_GUILESS_MAIN(tst_TarvoUtil)
+QTEST_GUILESS_MAIN(TestTarvoUtil)
 #include "tst_tarvoutil.moc"

@@ -11,7 +11,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_DefinitionFile : public QObject
+class TestDefinitionFile : public QObject
 {
     Q_OBJECT
 
@@ -35,7 +35,7 @@ private Q_SLOTS:
     void packagedFile();
 };
 
-void tst_DefinitionFile::sectionForOs_data()
+void TestDefinitionFile::sectionForOs_data()
 {
     QTest::addColumn<int>("platformId");
     QTest::addColumn<int>("major");
@@ -56,7 +56,7 @@ void tst_DefinitionFile::sectionForOs_data()
     QTest::newRow("Win32s") << 0 << 3 << 10 << QString();
 }
 
-void tst_DefinitionFile::sectionForOs()
+void TestDefinitionFile::sectionForOs()
 {
     QFETCH(int, platformId);
     QFETCH(int, major);
@@ -65,7 +65,7 @@ void tst_DefinitionFile::sectionForOs()
     QCOMPARE(DefinitionFile::SectionForOs(platformId, major, minor), section);
 }
 
-void tst_DefinitionFile::splitFields_data()
+void TestDefinitionFile::splitFields_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("count");
@@ -91,7 +91,7 @@ void tst_DefinitionFile::splitFields_data()
                                   << QStringList{u"garbage"_s, QString(), QString(), QString()};
 }
 
-void tst_DefinitionFile::splitFields()
+void TestDefinitionFile::splitFields()
 {
     QFETCH(QString, line);
     QFETCH(int, count);
@@ -99,7 +99,7 @@ void tst_DefinitionFile::splitFields()
     QCOMPARE(DefinitionFile::splitFields(line, count), fields);
 }
 
-void tst_DefinitionFile::storedValue_data()
+void TestDefinitionFile::storedValue_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("separators");
@@ -119,7 +119,7 @@ void tst_DefinitionFile::storedValue_data()
     QTest::newRow("app keeps ;") << u"F;d;t;/a;b;;x;y;z"_s << 6 << u"x;y;z"_s;
 }
 
-void tst_DefinitionFile::storedValue()
+void TestDefinitionFile::storedValue()
 {
     QFETCH(QString, line);
     QFETCH(int, separators);
@@ -127,7 +127,7 @@ void tst_DefinitionFile::storedValue()
     QCOMPARE(DefinitionFile::storedValue(line, separators), value);
 }
 
-void tst_DefinitionFile::escapedValue_data()
+void TestDefinitionFile::escapedValue_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("stored");
@@ -143,7 +143,7 @@ void tst_DefinitionFile::escapedValue_data()
     QTest::newRow("empty") << QString() << QString();
 }
 
-void tst_DefinitionFile::escapedValue()
+void TestDefinitionFile::escapedValue()
 {
     QFETCH(QString, value);
     QFETCH(QString, stored);
@@ -153,7 +153,7 @@ void tst_DefinitionFile::escapedValue()
     QCOMPARE(DefinitionFile::unescapeValue(escaped), value);
 }
 
-void tst_DefinitionFile::readBack_data()
+void TestDefinitionFile::readBack_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("expected");
@@ -169,7 +169,7 @@ void tst_DefinitionFile::readBack_data()
     QTest::newRow("double-byte cut") << QString(130, u'あ') << QString(127, u'あ');
 }
 
-void tst_DefinitionFile::readBack()
+void TestDefinitionFile::readBack()
 {
     QFETCH(QString, line);
     QFETCH(QString, expected);
@@ -183,7 +183,7 @@ void tst_DefinitionFile::readBack()
     QCOMPARE(CodePage::fromAnsi(reread.value("SYSTEM", "SysOS")), expected);
 }
 
-void tst_DefinitionFile::loadAppItems_data()
+void TestDefinitionFile::loadAppItems_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("row"); // column, id, date, time, key, subkey, entry, value
@@ -223,7 +223,7 @@ void tst_DefinitionFile::loadAppItems_data()
                        QString(), u"取得できず"_s};
 }
 
-void tst_DefinitionFile::loadAppItems()
+void TestDefinitionFile::loadAppItems()
 {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, row);
@@ -240,7 +240,7 @@ void tst_DefinitionFile::loadAppItems()
     QVERIFY(LoadAppItems(definitions, u"APPLICATION_XP"_s).isEmpty());
 }
 
-void tst_DefinitionFile::appLineRoundTrip_data()
+void TestDefinitionFile::appLineRoundTrip_data()
 {
     QTest::addColumn<QString>("value");
     QTest::newRow("plain") << u"9.0"_s;
@@ -250,7 +250,7 @@ void tst_DefinitionFile::appLineRoundTrip_data()
     QTest::newRow("Japanese") << u"オープンできず"_s;
 }
 
-void tst_DefinitionFile::appLineRoundTrip()
+void TestDefinitionFile::appLineRoundTrip()
 {
     QFETCH(QString, value);
     AppItem item;
@@ -277,7 +277,7 @@ void tst_DefinitionFile::appLineRoundTrip()
     QCOMPARE(items[0].subKeyOrFile, u"SOFTWARE\\Tarvo"_s);
 }
 
-void tst_DefinitionFile::keyListBuffer()
+void TestDefinitionFile::keyListBuffer()
 {
     // 1,000 keys of 11 characters and a NUL each fill 12,000 bytes: only what fits in the
     // 10,240-byte key list is seen.
@@ -294,7 +294,7 @@ void tst_DefinitionFile::keyListBuffer()
     QVERIFY(DefinitionFile::sectionKeys(file, "APPLICATION_LINUX").isEmpty());
 }
 
-void tst_DefinitionFile::runStamp()
+void TestDefinitionFile::runStamp()
 {
     const QDateTime when(QDate(2004, 3, 12), QTime(9, 30, 15));
     QCOMPARE(DefinitionFile::runDate(when), u"20040312"_s);
@@ -303,7 +303,7 @@ void tst_DefinitionFile::runStamp()
              u"230500"_s);
 }
 
-void tst_DefinitionFile::packagedFile()
+void TestDefinitionFile::packagedFile()
 {
     QFile raw(QStringLiteral(TARVO_SOURCE_DIR) + u"/packaging/TarvoInfo.dat"_s);
     QVERIFY(raw.open(QIODevice::ReadOnly));
@@ -335,5 +335,5 @@ void tst_DefinitionFile::packagedFile()
     }
 }
 
-QTEST_APPLESS_MAIN(tst_DefinitionFile)
+QTEST_APPLESS_MAIN(TestDefinitionFile)
 #include "tst_definitionfile.moc"

@@ -90,7 +90,7 @@ void writeFile(const QString &path, const QString &text)
 
 } // namespace
 
-class tst_ConsolePages : public QObject
+class TestConsolePages : public QObject
 {
     Q_OBJECT
 
@@ -283,5 +283,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_ConsolePages)
+QTEST_MAIN(TestConsolePages)
 #include "tst_consolepages.moc"

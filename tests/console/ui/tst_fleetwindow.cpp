@@ -19,14 +19,14 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-class tst_FleetWindow : public QObject
+class TestFleetWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void statusAndWakeFromTheMenu();
 };
 
-void tst_FleetWindow::statusAndWakeFromTheMenu()
+void TestFleetWindow::statusAndWakeFromTheMenu()
 {
     AgentFolder agentFolder(QMap<QString, QString>{{u"ListenAddress"_s, u"127.0.4.51"_s}});
     AgentProcess agent(agentFolder);
@@ -95,5 +95,5 @@ void tst_FleetWindow::statusAndWakeFromTheMenu()
     }
 }
 
-QTEST_MAIN(tst_FleetWindow)
+QTEST_MAIN(TestFleetWindow)
 #include "tst_fleetwindow.moc"
