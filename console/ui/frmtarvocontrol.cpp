@@ -7,7 +7,6 @@
 #include "console/queuehandoff.h"
 #include "console/fleetmonitor.h"
 #include "console/frontend.h"
-#include "console/ipaddressboxes.h"
 #include "console/networktree.h"
 #include "console/resultcsv.h"
 #include "console/resultlist.h"
@@ -26,6 +25,7 @@
 #include "console/ui/frminformation.h"
 #include "console/ui/func6page.h"
 #include "console/ui/func7page.h"
+#include "console/ui/ipaddressboxeswidget.h"
 #include "console/ui/pagedialogs.h"
 #include "console/ui/windowfrontend.h"
 #include "ui_frmtarvocontrol.h"
@@ -34,12 +34,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <QScreen>
-#include <QTimer>
 #include <QScrollArea>
 #include <QStackedWidget>
 
@@ -71,8 +69,6 @@ frmTarvoControl::frmTarvoControl(ConsoleCore &core, QWidget *parent)
     m_statusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_ui->StatusBar1->addWidget(m_computerPanel);
     m_ui->StatusBar1->addWidget(m_statusPanel, 1);
-    m_addressBoxes = {m_ui->txtIPAddress_0, m_ui->txtIPAddress_1, m_ui->txtIPAddress_2,
-                      m_ui->txtIPAddress_3};
     load();
 }
 
@@ -114,10 +110,8 @@ void frmTarvoControl::buildTree()
     m_fleetMenu = new FleetTreeMenu(*m_tree, *m_binder, *m_ui->tvwNetwork, *m_fleet,
                                     m_core.folder(), *m_frontEnd, this);
     m_ui->tvwNetwork->installEventFilter(this);
-    for (int i = 0; i < m_addressBoxes.size(); ++i) {
-        m_addressBoxes.at(i)->installEventFilter(this);
-        connect(m_addressBoxes.at(i), &QLineEdit::textEdited, this, [this, i] { onAddressEdited(i); });
-    }
+    connect(m_ui->ipInner, &IpAddressBoxesWidget::focused, this, [this] { showTargetSource(false); });
+    connect(m_ui->ipInner, &IpAddressBoxesWidget::edited, this, &frmTarvoControl::onAddressEdited);
 }
 
 void frmTarvoControl::buildToolbar()
@@ -341,69 +335,29 @@ void frmTarvoControl::setBatchPageEnabled(int page, bool enabled)
     }
 }
 
-QStringList frmTarvoControl::addressBoxes() const
+void frmTarvoControl::onAddressEdited(const QStringList &boxes)
 {
-    QStringList texts;
-    for (const QLineEdit *box : m_addressBoxes)
-        texts.append(box->text());
-    return texts;
-}
-
-void frmTarvoControl::onAddressEdited(int box)
-{
-    QLineEdit *edit = m_addressBoxes.at(box);
-    const QString clamped = IpAddressBoxes::clampBox(edit->text());
-    if (clamped != edit->text()) {
-        edit->setText(clamped);
-        edit->setCursorPosition(3);
-    }
-    if (const auto enabled = m_core.targets().addressChanged(addressBoxes()))
+    if (const auto enabled = m_core.targets().addressChanged(boxes))
         setSingleTargetFrames(*enabled);
     enableMenus();
 }
 
-bool frmTarvoControl::onAddressKey(int box, QKeyEvent *event)
+// The source that takes the focus is the active one: the other is shown inactive, greyed
+// clearly, text and ground, so that the target in use is plain to see.
+void frmTarvoControl::showTargetSource(bool tree)
 {
-    const QString typed = event->text();
-    if (typed.size() != 1 || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab
-        || event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy))
-        return false; // arrows, Tab, select-all, copy and keys without a character as usual
-    switch (IpAddressBoxes::keyAction(box, typed.front())) {
-    case IpAddressBoxes::KeyAction::Accept:
-        return false;
-    case IpAddressBoxes::KeyAction::DiscardAndNextBox:
-        m_addressBoxes.at(box + 1)->setFocus();
-        return true;
-    case IpAddressBoxes::KeyAction::Discard:
-        return true;
-    }
-    return true;
+    QPalette inactive = m_ui->tvwNetwork->palette();
+    inactive.setColor(QPalette::Base, inactive.color(QPalette::Window).darker(112));
+    inactive.setColor(QPalette::Text, inactive.color(QPalette::Disabled, QPalette::Text));
+    m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
+    m_ui->ipInner->setBoxPalette(tree ? inactive : QPalette());
 }
 
 bool frmTarvoControl::eventFilter(QObject *watched, QEvent *event)
 {
-    const int box = m_addressBoxes.indexOf(qobject_cast<QLineEdit *>(watched));
-    if (box >= 0 && event->type() == QEvent::KeyPress)
-        return onAddressKey(box, static_cast<QKeyEvent *>(event));
-    if (event->type() == QEvent::FocusIn) {
-        // The source that takes the focus is the active one: the other is shown inactive.
-        const bool tree = watched == m_ui->tvwNetwork;
-        if (tree || box >= 0) {
-            // Greyed clearly, text and ground, so that the target in use is plain to see.
-            QPalette inactive = m_ui->tvwNetwork->palette();
-            inactive.setColor(QPalette::Base, inactive.color(QPalette::Window).darker(112));
-            inactive.setColor(QPalette::Text, inactive.color(QPalette::Disabled, QPalette::Text));
-            m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
-            for (QLineEdit *edit : m_addressBoxes)
-                edit->setPalette(tree ? inactive : QPalette());
-            if (tree) {
-                onNodeClicked();
-            } else {
-                onAddressEdited(box);
-                // A click selects the box's number, as Tab does, so that typing replaces it.
-                QTimer::singleShot(0, m_addressBoxes.at(box), &QLineEdit::selectAll);
-            }
-        }
+    if (watched == m_ui->tvwNetwork && event->type() == QEvent::FocusIn) {
+        showTargetSource(true);
+        onNodeClicked();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -20,7 +20,6 @@ class Func7Page;
 class PageDialogs;
 class QAction;
 class QLabel;
-class QLineEdit;
 class QScrollArea;
 class ResultList;
 class WindowFrontEnd;
@@ -79,15 +78,14 @@ private:
     void onNodeClicked();
     void onTicked(const QStringList &changed);
     void setBatchPageEnabled(int page, bool enabled);
-    void onAddressEdited(int box);
-    bool onAddressKey(int box, class QKeyEvent *event);
+    void onAddressEdited(const QStringList &boxes);
+    void showTargetSource(bool tree);
     void startBatch(ResultList &list, int code, const QString &filePath);
     void exportList(const ResultList &list);
     /// The unreachable computers of the last batch run go to the queue as a job.
     void queueUnreachable();
     void openSettings();
     void enableMenus();
-    QStringList addressBoxes() const;
 
     std::unique_ptr<Ui::frmTarvoControl> m_ui;
     ConsoleCore &m_core;
@@ -103,7 +101,6 @@ private:
     FleetMonitor *m_fleet = nullptr;
     FleetTreeMenu *m_fleetMenu = nullptr;
     QList<QAction *> m_pageButtons;
-    QList<QLineEdit *> m_addressBoxes;
     Func1Page *m_func1 = nullptr;
     Func2Page *m_func2 = nullptr;
     Func3Page *m_func3 = nullptr;
