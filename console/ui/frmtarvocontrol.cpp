@@ -90,8 +90,7 @@ void frmTarvoControl::load()
     addPages();
     connectButtonsAndMenus();
     showPage(1);
-    setSingleTargetFrames(false);
-    setBatchFrames(false);
+    setTargetChosen(false);
     fitToScreen();
     m_frontEnd->showStatus({});
     enableMenus();
@@ -201,10 +200,10 @@ void frmTarvoControl::fitToScreen()
 void frmTarvoControl::addPages()
 {
     m_func1 = new Func1Page(*m_context, this);
-    m_func2 = new Func2Page(*m_func2Results, this);
+    m_func2 = new Func2Page(*m_func2Results, *m_tree, this);
     m_func3 = new Func3Page(*m_context, this);
     m_func4 = new Func4Page(*m_context, this);
-    m_func5 = new Func5Page(*m_func5Results, *m_frontEnd, m_core.folder(), this);
+    m_func5 = new Func5Page(*m_func5Results, *m_tree, *m_frontEnd, m_core.folder(), this);
     m_pageDialogs = std::make_unique<PageDialogs>(*m_frontEnd, m_core.folder());
     const auto sqlSettings = [this] { return sqlSettingsOf(m_core.settings(), m_core.folder()); };
     m_func6 = new Func6Page(*m_pageDialogs, sqlSettings, this);
@@ -216,6 +215,7 @@ void frmTarvoControl::addPages()
     for (QWidget *page : std::initializer_list<QWidget *>{m_func1, m_func2, m_func3, m_func4,
                                                           m_func5, m_func6, m_func7})
         m_ui->pageStack->addWidget(page);
+    m_pages = {m_func1, m_func2, m_func3, m_func4, m_func5, m_func6, m_func7};
     scrollPagesWhenTooTall();
     connect(m_func2, &Func2Page::batchRequested, this,
             [this](int code) { startBatch(*m_func2Results, code, {}); });
@@ -264,40 +264,16 @@ void frmTarvoControl::showPage(int page)
     m_binder->setCheckBoxes(false);
     m_binder->setCheckBoxes(batchPage);
     m_ui->frameComputers->setEnabled(m_core.targets().treeEnabled());
-    if (page == 2 || page == 5) {
-        // The list is the ticked computers, whatever happened on the other pages meanwhile.
-        ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
-        list.clear();
-        for (const QString &computer : m_tree->tickedComputers())
-            list.addTarget(computer);
-        setBatchPageEnabled(page, list.rowCount() > 0);
-    } else if (page >= 6) {
-        if (page == 6)
-            m_func6->setTableLabel(m_core.settings().SqlTable);
-        else
-            m_func7->setTableLabel(m_core.settings().SqlTable);
-    }
+    m_pages.at(page - 1)->pageShown();
     m_ui->pageStack->setCurrentIndex(page - 1);
     m_frontEnd->showStatus({});
     enableMenus();
 }
 
-void frmTarvoControl::setSingleTargetFrames(bool enabled)
+void frmTarvoControl::setTargetChosen(bool chosen)
 {
-    for (QWidget *frame : m_func1->targetFrames())
-        frame->setEnabled(enabled);
-    m_func3->setEnabled(enabled);
-    m_func4->setEnabled(enabled);
-    if (enabled)
-        m_func3->targetChosen();
-}
-
-void frmTarvoControl::setBatchFrames(bool enabled)
-{
-    m_func2->setEnabled(enabled);
-    m_func2->commandFrame()->setEnabled(enabled);
-    m_func5->setEnabled(enabled);
-    m_func5->setDistributionEnabled(enabled);
+    for (ConsolePage *page : m_pages)
+        page->targetChosen(chosen);
 }
 
 void frmTarvoControl::onNodeClicked()
@@ -307,7 +283,7 @@ void frmTarvoControl::onNodeClicked()
         const TreeNode *node = m_tree->node(m_binder->keyOf(item));
         if (node) {
             if (const auto enabled = m_core.targets().nodeClicked(node->image, node->text))
-                setSingleTargetFrames(*enabled);
+                setTargetChosen(*enabled);
         }
     }
     enableMenus();
@@ -315,30 +291,13 @@ void frmTarvoControl::onNodeClicked()
 
 void frmTarvoControl::onTicked(const QStringList &changed)
 {
-    const int page = m_core.targets().page();
-    if (page != 2 && page != 5)
-        return;
-    ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
-    const NetworkTree::TickEffect effect = m_tree->applyTicks(changed, list);
-    if (effect.rowAdded || effect.listEmptied)
-        setBatchPageEnabled(page, effect.rowAdded || list.rowCount() > 0);
-}
-
-void frmTarvoControl::setBatchPageEnabled(int page, bool enabled)
-{
-    if (page == 2) {
-        m_func2->setEnabled(enabled);
-        m_func2->commandFrame()->setEnabled(enabled);
-    } else {
-        m_func5->setEnabled(enabled);
-        m_func5->setDistributionEnabled(enabled);
-    }
+    m_pages.at(m_core.targets().page() - 1)->ticksChanged(changed);
 }
 
 void frmTarvoControl::onAddressEdited(const QStringList &boxes)
 {
     if (const auto enabled = m_core.targets().addressChanged(boxes))
-        setSingleTargetFrames(*enabled);
+        setTargetChosen(*enabled);
     enableMenus();
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 class ConsoleCore;
+class ConsolePage;
 class FleetMonitor;
 class FleetTreeMenu;
 class Func1Page;
@@ -73,11 +74,9 @@ private:
     void fitToScreen();
     void buildTree();
     void connectButtonsAndMenus();
-    void setSingleTargetFrames(bool enabled);
-    void setBatchFrames(bool enabled);
+    void setTargetChosen(bool chosen);
     void onNodeClicked();
     void onTicked(const QStringList &changed);
-    void setBatchPageEnabled(int page, bool enabled);
     void onAddressEdited(const QStringList &boxes);
     void showTargetSource(bool tree);
     void startBatch(ResultList &list, int code, const QString &filePath);
@@ -101,6 +100,7 @@ private:
     FleetMonitor *m_fleet = nullptr;
     FleetTreeMenu *m_fleetMenu = nullptr;
     QList<QAction *> m_pageButtons;
+    QList<ConsolePage *> m_pages; // pages 1 to 7
     Func1Page *m_func1 = nullptr;
     Func2Page *m_func2 = nullptr;
     Func3Page *m_func3 = nullptr;
