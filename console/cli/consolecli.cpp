@@ -339,13 +339,13 @@ QString CliUsage()
 int RunCliCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
 {
     if (IsDatabaseCommand(options.command))
-        return RunDatabaseCommand(options, out, err);
+        return RunDatabaseCommand(options, core, out, err);
     if (IsVerifyCommand(options.command))
         return RunVerifyCommand(options, out, err);
     if (IsKeygenCommand(options.command))
         return RunKeygenCommand(options, out, err);
     if (IsQueueCommand(options.command))
-        return RunQueueCommand(options, out, err);
+        return RunQueueCommand(options, core, out, err);
     CliRun run(options, core, out, err);
     return run.run();
 }
