@@ -229,8 +229,10 @@ void frmTarvoControl::addPages()
 
 void frmTarvoControl::queueUnreachable()
 {
-    const QueueHandOff handOff = HandUnreachableToQueue(m_core.settings(), m_core.folder(), m_core.batch().code(),
-                                                        m_core.batch().filePath(), m_core.batch().rows());
+    const BatchRun &batch = m_core.batch();
+    const QueueHandOff handOff = HandUnreachableToQueue(m_core.settings(), m_core.folder(),
+                                                        batch.code(), batch.filePath(),
+                                                        batch.rows());
     m_frontEnd->showMessage(handOff.job ? ConsoleFrontEnd::Icon::Information
                                         : ConsoleFrontEnd::Icon::Exclamation,
                             handOff.text);

@@ -54,7 +54,6 @@ public:
     FleetTreeMenu &fleetMenu() const { return *m_fleetMenu; }
     ResultList &func2Results() const { return *m_func2Results; }
     ResultList &func5Results() const { return *m_func5Results; }
-    Func1Page &func1() const { return *m_func1; }
     Func3Page &func3() const { return *m_func3; }
     Func4Page &func4() const { return *m_func4; }
     Func5Page &func5() const { return *m_func5; }
