@@ -7,7 +7,7 @@
 // address 127.0.1.1-200 answers 140 with 141 and 900 with 901, as an agent does, so that the
 // figure is the console's own.
 #include "console/batchrun.h"
-#include "console/consolesettings.h"
+#include "console/consolecore.h"
 #include "console/networktree.h"
 #include "console/resultlist.h"
 #include "console/ui/frmtarvocontrol.h"
@@ -119,9 +119,10 @@ int main(int argc, char **argv)
             inventory += "pc" + QByteArray::number(g * 50 + c) + "=10.1." + QByteArray::number(g)
                 + "." + QByteArray::number(c + 1) + "\r\n";
     }
-    ConsoleSettings startSettings = LoadConsoleSettings(consoleFolder(startDir, 7710, 50, inventory));
+    ConsoleCore startCore(ConsoleCore::WindowWorkerDelayMs);
+    startCore.open(consoleFolder(startDir, 7710, 50, inventory));
     {
-        frmTarvoControl window(startSettings, startDir.path());
+        frmTarvoControl window(startCore);
         window.show();
         QApplication::processEvents();
         std::printf("start to window shown (1,000 computers, 20 groups): %.1f ms\n",
@@ -134,9 +135,10 @@ int main(int argc, char **argv)
     for (int c = 0; c < 1000; ++c)
         bigGroup += "pc" + QByteArray::number(c) + "=10.2." + QByteArray::number(c / 250) + "."
             + QByteArray::number(c % 250 + 1) + "\r\n";
-    ConsoleSettings groupSettings = LoadConsoleSettings(consoleFolder(groupDir, 7710, 50, bigGroup));
+    ConsoleCore groupCore(ConsoleCore::WindowWorkerDelayMs);
+    groupCore.open(consoleFolder(groupDir, 7710, 50, bigGroup));
     {
-        frmTarvoControl window(groupSettings, groupDir.path());
+        frmTarvoControl window(groupCore);
         window.show();
         window.treeBinder().item(u"TarvoNetwork.ini"_s)->setExpanded(true);
         QApplication::processEvents();
@@ -162,9 +164,10 @@ int main(int argc, char **argv)
     QByteArray fleet = "[fleet]\r\n";
     for (int i = 1; i <= BatchAgents; ++i)
         fleet += "agent" + QByteArray::number(i) + "=127.0.1." + QByteArray::number(i) + "\r\n";
-    ConsoleSettings batchSettings = LoadConsoleSettings(consoleFolder(batchDir, port, 50, fleet));
+    ConsoleCore batchCore(ConsoleCore::WindowWorkerDelayMs);
+    batchCore.open(consoleFolder(batchDir, port, 50, fleet));
     {
-        frmTarvoControl window(batchSettings, batchDir.path());
+        frmTarvoControl window(batchCore);
         window.show();
         window.showPage(2);
         window.treeBinder().item(u"TarvoNetwork.ini"_s)->setExpanded(true);
@@ -174,13 +177,13 @@ int main(int argc, char **argv)
         QElapsedTimer batch;
         batch.start();
         window.findChild<QPushButton *>(u"cmdFunc20_1"_s)->click();
-        runUntil([&] { return !window.batch().isRunning(); }, 120000);
+        runUntil([&] { return !batchCore.batch().isRunning(); }, 120000);
         int ok = 0;
-        for (const BatchResult &row : window.batch().rows())
+        for (const BatchResult &row : batchCore.batch().rows())
             ok += row.result == u"OK"_s ? 1 : 0;
         std::printf("batch collect, %d agents, MaxControl 50: %.0f ms (%d OK, peak %d workers; "
                     "lower bound 4 rounds of 1 s = 4000 ms)\n",
-                    BatchAgents, batch.nsecsElapsed() / 1e6, ok, window.batch().peakWorkers());
+                    BatchAgents, batch.nsecsElapsed() / 1e6, ok, batchCore.batch().peakWorkers());
     }
     responders.kill();
     responders.waitForFinished();
@@ -205,15 +208,16 @@ int main(int argc, char **argv)
         agents.append(agent);
     }
     QTemporaryDir scanConsole;
-    ConsoleSettings scanSettings = LoadConsoleSettings(
+    ConsoleCore scanCore(ConsoleCore::WindowWorkerDelayMs);
+    scanCore.open(
         consoleFolder(scanConsole, scanPort, 50, "[Scan]\r\nRanges=127.0.2.0/24\r\n"));
     {
-        frmTarvoControl window(scanSettings, scanConsole.path());
+        frmTarvoControl window(scanCore);
         window.show();
         window.treeBinder().item(u"ネットワークスキャン"_s)->setExpanded(true);
         QTreeWidgetItem *range = window.treeBinder().item(u"ネットワークスキャン|127.0.2.0/24"_s);
         bool filled = false;
-        QObject::connect(&window.tree(), &NetworkTree::nodesAdded, &window,
+        QObject::connect(&scanCore.tree(), &NetworkTree::nodesAdded, &window,
                          [&](const QString &parent) { filled = filled || parent.endsWith(u"/24"_s); });
         QElapsedTimer scan;
         scan.start();

@@ -1,9 +1,6 @@
 #include "console/agentconnection.h"
 
 #include "common/clock.h"
-#include "console/agentsession.h"
-#include "console/consolesettings.h"
-#include "console/consoletls.h"
 #include "console/frontend.h"
 #include "console/namelookup.h"
 #include "console/nametable.h"
@@ -24,9 +21,16 @@ QString codeText(int code)
 
 AgentConnection::AgentConnection(const ConsoleSettings &settings, const NameTable &names,
                                  ConsoleFrontEnd &frontEnd, QObject *parent)
-    : QObject(parent), m_settings(settings), m_names(names), m_frontEnd(frontEnd)
+    : QObject(parent), m_names(names), m_frontEnd(frontEnd),
+      m_exchange(settings, Frame::DefaultMaxBytes)
 {
-    connect(&m_timeout, &TransferDeadline::expired, this, &AgentConnection::onTimeout);
+    connect(&m_exchange, &RequestExchange::socketStatus, this,
+            [this](const QString &text) { m_frontEnd.showStatus(text); });
+    connect(&m_exchange, &RequestExchange::stateChanged, this, &AgentConnection::stateChanged);
+    connect(&m_exchange, &RequestExchange::connected, this, &AgentConnection::onConnected);
+    connect(&m_exchange, &RequestExchange::sent, this, &AgentConnection::onSent);
+    connect(&m_exchange, &RequestExchange::replied, this, &AgentConnection::onReply);
+    connect(&m_exchange, &RequestExchange::failed, this, &AgentConnection::onFailed);
 }
 
 AgentConnection::~AgentConnection() = default;
@@ -46,9 +50,9 @@ bool AgentConnection::InitSockets()
 
 void AgentConnection::ReleaseSockets()
 {
-    if (m_session && m_session->isOpen()) {
-        SendEnd();
-        CloseConnection();
+    if (m_exchange.isOpen()) {
+        m_exchange.sendEnd();
+        m_exchange.close();
     }
     m_frontEnd.showStatus(u"ソケットリソースを解放しています･･･"_s);
     QString errorText;
@@ -70,112 +74,34 @@ bool AgentConnection::SendCommand(const QString &host, int code, const QString &
     m_requestCode = code;
     m_request = RequestBuilder::text(Frame::Code(code), data);
     m_frontEnd.setBusy(true);
-    if (!m_session) {
-        m_session = new AgentSession(m_maxReplyBytes, this);
-        connect(m_session, &AgentSession::connected, this, &AgentConnection::onConnected);
-        connect(m_session, &AgentSession::connectFailed, this, &AgentConnection::onConnectFailed);
-        connect(m_session, &AgentSession::handshakeFailed, this,
-                &AgentConnection::onHandshakeFailed);
-        connect(m_session, &AgentSession::sent, this, &AgentConnection::onSent);
-        connect(m_session, &AgentSession::sendFailed, this,
-                [this](int, const QString &text) { onSendFailed(text); });
-        connect(m_session, &AgentSession::replyReceived, this, &AgentConnection::onReply);
-        // A large file or log view earns time as it arrives at a steady rate.
-        connect(m_session, &AgentSession::receiving, &m_timeout, &TransferDeadline::addBytes);
-        connect(m_session, &AgentSession::replyTooLarge, this, &AgentConnection::onReplyTooLarge);
-        connect(m_session, &AgentSession::closedByAgent, this, &AgentConnection::onClosedByAgent);
-        connect(m_session, &AgentSession::receiveFailed, this,
-                [this](int, const QString &text) { onReceiveFailed(text); });
-        connect(m_session, &AgentSession::notificationFailed, this,
-                &AgentConnection::onNotificationFailed);
-    }
-    m_session->setTransportFactory(ConsoleTransportFactory(m_settings));
-    QString errorText;
-    if (!m_session->create(errorText)) {
-        ShowApplicationError(m_frontEnd, errorText);
-        m_frontEnd.showStatus(u"ソケットを生成できませんでした！"_s);
-        finish(0);
-        return true;
-    }
-    m_frontEnd.showStatus(u"ソケットが生成されました！"_s);
-    setState(Connecting);
-    m_timeout.start(m_settings.TimeoutMs);
     // One command is one run: its name is looked up afresh, and the lookup of a command that
     // timed out cannot reach the next one.
     m_lookup = std::make_unique<NameLookup>(m_names, 1);
-    m_lookup->find(host, this, [this](const NameLookup::Target &target) {
-        onTargetFound(target.address, target.wsaError);
-    });
-    m_frontEnd.showStatus(u"接続しています･･･"_s);
+    QString errorText;
+    if (!m_exchange.begin(*m_lookup, host, code, errorText)) {
+        ShowApplicationError(m_frontEnd, errorText);
+        m_frontEnd.showStatus(u"ソケットを生成できませんでした！"_s);
+        m_exchange.closeQuietly();
+        finish(0);
+    }
     return true;
-}
-
-void AgentConnection::onTargetFound(const QString &address, int wsaError)
-{
-    if (!m_busy || m_state != Connecting)
-        return;
-    if (address.isEmpty())
-        m_session->failConnect(wsaError);
-    else
-        m_session->connectTo(address, m_settings.Port);
 }
 
 void AgentConnection::onConnected()
 {
-    if (m_state != Connecting)
-        return;
-    setState(Idle);
-    m_frontEnd.showStatus(u"接続しました！"_s);
-    m_session->send(m_request);
+    m_exchange.send(m_request);
     m_frontEnd.showStatus(u"コマンド（"_s + codeText(m_requestCode) + u"）送信中･･･"_s);
-}
-
-void AgentConnection::onConnectFailed()
-{
-    ShowInformation(m_frontEnd, u"接続できませんでした！"_s);
-    setState(Failed);
-    m_frontEnd.showStatus(u"接続できませんでした！"_s);
-    m_session->close();
-    finish(0);
-}
-
-void AgentConnection::onHandshakeFailed(const QString &reason)
-{
-    ShowInformation(m_frontEnd, u"暗号化接続を確立できませんでした！"_s + u'\n' + reason);
-    setState(Failed);
-    m_frontEnd.showStatus(u"暗号化接続を確立できませんでした！ "_s + reason);
-    m_session->close();
-    finish(0);
 }
 
 void AgentConnection::onSent(qint64 bytes)
 {
     m_frontEnd.showStatus(u"コマンド（"_s + codeText(m_requestCode) + u"）送信しました！（"_s
                           + QString::number(bytes) + u" bytes）"_s);
-    setState(WaitingForReply);
-    m_timeout.start(m_settings.TimeoutMs);
-    m_session->startReading();
     m_frontEnd.setBusy(false);
-}
-
-void AgentConnection::onSendFailed(const QString &errorText)
-{
-    ShowApplicationError(m_frontEnd, errorText);
-    CloseConnection();
-    finish(0);
 }
 
 void AgentConnection::onReply(const Frame::Message &message)
 {
-    const Protocol::Reply *reply = Protocol::findReply(message.code);
-    const bool handled = reply && (Protocol::answers(message.code, m_requestCode)
-                                   || message.code == Protocol::successReply(Frame::EndSession));
-    if (!handled) {
-        // Not a reply to this request: nothing is shown and the wait goes on (until the
-        // time-out, at the latest).
-        m_session->startReading();
-        return;
-    }
     m_replyCode = message.code;
     m_replyBody = message.payloadText();
     dispatch(m_replyCode, m_replyBody);
@@ -183,8 +109,6 @@ void AgentConnection::onReply(const Frame::Message &message)
 
 void AgentConnection::dispatch(int code, const QString &body)
 {
-    const Protocol::Reply *reply = Protocol::findReply(code);
-    setState(code == Protocol::successReply(Frame::EndSession) ? ClosedByAgent : Idle);
     const QString time = timeText();
     const Outcome outcome = outcomeOf(code, body, time);
     using Protocol::successReply;
@@ -200,9 +124,7 @@ void AgentConnection::dispatch(int code, const QString &body)
         ShowInformation(m_frontEnd, u"接続が切断されました。"_s);
     else if (!outcome.box.isEmpty())
         ShowWarning(m_frontEnd, outcome.box + u"\r\n"_s + body);
-    if (reply->consoleSendsEnd)
-        SendEnd();
-    CloseConnection();
+    m_exchange.endAfterReply(code);
     if (!outcome.status.isEmpty())
         m_frontEnd.showStatus(outcome.status);
     finish(code);
@@ -243,75 +165,54 @@ AgentConnection::Outcome AgentConnection::outcomeOf(int replyCode, const QString
     return {}; // the end reply leaves the status as it is
 }
 
-void AgentConnection::onReplyTooLarge()
+void AgentConnection::onFailed(RequestExchange::Failure failure, int wsaError,
+                               const QString &text)
 {
-    setState(Failed);
-    CloseConnection();
-    m_frontEnd.showStatus(u"受信データが大きすぎるため、受信を中止しました！"_s);
+    using Failure = RequestExchange::Failure;
+    switch (failure) {
+    case Failure::Connect:
+        ShowInformation(m_frontEnd, u"接続できませんでした！"_s);
+        m_frontEnd.showStatus(u"接続できませんでした！"_s);
+        m_exchange.closeQuietly();
+        break;
+    case Failure::Handshake:
+        ShowInformation(m_frontEnd, u"暗号化接続を確立できませんでした！"_s + u'\n' + text);
+        m_frontEnd.showStatus(u"暗号化接続を確立できませんでした！ "_s + text);
+        m_exchange.closeQuietly();
+        break;
+    case Failure::Send:
+    case Failure::File: // not sent by the single connection
+    case Failure::Receive:
+        ShowApplicationError(m_frontEnd, text);
+        m_exchange.close();
+        break;
+    case Failure::Notification:
+        ShowApplicationError(m_frontEnd, u"データ受信エラーが発生しました！"_s);
+        m_exchange.close();
+        break;
+    case Failure::TooLarge:
+        m_exchange.close();
+        m_frontEnd.showStatus(u"受信データが大きすぎるため、受信を中止しました！"_s);
+        break;
+    case Failure::Closed:
+        ShowInformation(m_frontEnd, wsaError == basWSock::WsaEConnReset
+                                        ? u"接続が切れました！"_s
+                                        : u"切断されています！"_s);
+        m_exchange.close();
+        break;
+    case Failure::Timeout:
+        m_exchange.close();
+        m_frontEnd.showStatus(u"タイムアウトしました！("_s + timeText() + u')');
+        break;
+    }
     finish(0);
-}
-
-void AgentConnection::onClosedByAgent(int wsaError)
-{
-    ShowInformation(m_frontEnd, wsaError == basWSock::WsaEConnReset ? u"接続が切れました！"_s
-                                                                     : u"切断されています！"_s);
-    setState(ClosedByAgent);
-    CloseConnection();
-    finish(0);
-}
-
-void AgentConnection::onReceiveFailed(const QString &errorText)
-{
-    ShowApplicationError(m_frontEnd, errorText);
-    setState(Failed);
-    CloseConnection();
-    finish(0);
-}
-
-void AgentConnection::onNotificationFailed()
-{
-    ShowApplicationError(m_frontEnd, u"データ受信エラーが発生しました！"_s);
-    setState(Failed);
-    CloseConnection();
-    finish(0);
-}
-
-void AgentConnection::onTimeout()
-{
-    if (!m_busy)
-        return;
-    setState(Failed);
-    CloseConnection();
-    m_frontEnd.showStatus(u"タイムアウトしました！("_s + timeText() + u')');
-    finish(0);
-}
-
-void AgentConnection::SendEnd()
-{
-    m_session->send(RequestBuilder::text(Frame::EndSession));
-}
-
-void AgentConnection::CloseConnection()
-{
-    m_frontEnd.showStatus(u"ソケットをクローズしています･･･"_s);
-    m_session->close();
-    m_frontEnd.showStatus(u"ソケットのクローズが完了しました！"_s);
 }
 
 void AgentConnection::finish(int replyCode)
 {
-    m_timeout.stop();
     m_busy = false;
     m_frontEnd.setBusy(false);
     Q_EMIT commandFinished(m_requestCode, replyCode);
-}
-
-void AgentConnection::setState(State state)
-{
-    if (m_state == state)
-        return;
-    m_state = state;
-    Q_EMIT stateChanged(state);
 }
 
 QString AgentConnection::timeText() const

@@ -14,7 +14,8 @@ class Transport;
 
 /// One TCP connection from the console to an agent: connect, send a frame (or a frame whose file
 /// part is streamed from disk), reassemble the reply with the bounded assembler, close. The
-/// single connection and every batch worker own one each; all run on the event-loop thread.
+/// exchange of a request (the single connection's, every batch worker's) owns one; all run on the
+/// event-loop thread.
 class AgentSession : public QObject
 {
     Q_OBJECT

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "console/requestexchange.h"
 #include "net/frame.h"
-#include "net/transferdeadline.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class AgentSession;
 class ConsoleFrontEnd;
 class NameLookup;
 struct ConsoleSettings;
@@ -24,18 +22,15 @@ struct BatchJob
     int slot = 0;     // 1-based slot of the slot table
 };
 
-/// One batch worker (the worker window's logic): connects to one agent, sends one request (a
-/// file request streams the file from disk), waits for the reply, and ends with "OK" or "NG"
-/// and a status text. Its time-out counts from its creation, the name lookup included.
-/// finished() is emitted once, on every path, after the sockets are closed.
+/// One batch worker (the worker window's logic): one exchange with one agent (a file request
+/// streams the file from disk) that ends with "OK" or "NG" and a status text, with the worker
+/// window's texts and progress steps. Its time-out counts from its creation, the name lookup
+/// included. finished() is emitted once, on every path, after the sockets are closed.
 class BatchWorker : public QObject
 {
     Q_OBJECT
 public:
-    enum State : qint16 {
-        Idle = 10, ClosedByAgent = 30, Connecting = 110, WaitingForReply = 220, Failed = 1000,
-    };
-    Q_ENUM(State)
+    using State = RequestExchange::State;
 
     /// The largest reply a worker takes: its replies are a code and a short text, and fifty
     /// workers each holding the 256 MiB a file view may need would exhaust the console.
@@ -53,7 +48,7 @@ public:
     void cancel();
 
     const BatchJob &job() const { return m_job; }
-    State state() const { return m_state; }
+    State state() const { return m_exchange.state(); }
     /// lblClient: the status text that goes into the result row.
     const QString &statusText() const { return m_lblClient; }
     /// lblClientResult: "OK" or "NG".
@@ -67,7 +62,7 @@ public:
     int replyCode() const { return m_replyCode; }
     const QString &replyBody() const { return m_replyBody; }
     /// Milliseconds from the start of the connect to the reply; -1 without a reply.
-    qint64 roundTripMs() const { return m_roundTripMs; }
+    qint64 roundTripMs() const { return m_exchange.roundTripMs(); }
 
     /// The status text a reply code leaves in the row; "" for a code the worker does not
     /// handle.
@@ -84,32 +79,23 @@ private:
     void run();
     bool isFileRequest() const;
     void connectAgent();
-    void onTargetFound(const QString &address, int wsaError);
     void onConnected();
-    void onConnectFailed();
     void sendTextRequest();
     void sendFileRequest();
     void onSent();
-    void onSendFailed(const QString &errorText);
-    void onFileFailed();
-    void onReceiving(qint64 bytes);
+    void onReceiving();
     void onReply(const Frame::Message &message);
-    void onClosedByAgent(int wsaError);
-    void onReceiveFailed();
-    void onTimeout();
+    void onFailed(RequestExchange::Failure failure, int wsaError, const QString &text);
     void closeSockets();
     void finish();
     void setStatus(const QString &text);
     void setProgress(int value);
 
     BatchJob m_job;
-    const ConsoleSettings &m_settings;
     NameLookup &m_lookup;
     ConsoleFrontEnd &m_frontEnd;
-    AgentSession *m_session = nullptr;
+    RequestExchange m_exchange;
     QTimer m_tmrStart;
-    TransferDeadline m_tmrTimeout;
-    State m_state = Idle;
     QString m_lblClient;
     QString m_lblClientResult;
     int m_progress = 0;
@@ -117,6 +103,4 @@ private:
     bool m_connected = false;
     int m_replyCode = 0;
     QString m_replyBody;
-    QElapsedTimer m_roundTrip;
-    qint64 m_roundTripMs = -1;
 };

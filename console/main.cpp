@@ -1,8 +1,10 @@
 // TarvoControl: the administrator's console. With a command it runs on the command line
-// without a display; without one it opens the window.
+// without a display; without one it opens the window. Either face is handed the one core.
 #include "console/cli/consolecli.h"
+#include "console/consolecore.h"
 #include "console/ui/consolewindowmain.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -27,7 +29,17 @@ int runCommandLine(int argc, char **argv, const QStringList &arguments)
         std::fputs(QString(error + u'\n' + CliUsage()).toUtf8().constData(), stderr);
         return CliExit::Usage;
     }
-    return RunCliCommand(*options);
+    ConsoleCore core(ConsoleCore::CommandLineWorkerDelayMs);
+    return RunCliCommand(*options, core);
+}
+
+int runWindow(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    PrepareConsoleApplication(app);
+    ConsoleCore core(ConsoleCore::WindowWorkerDelayMs);
+    core.open(ConsoleWindowFolder(QApplication::arguments()));
+    return RunConsoleWindow(core);
 }
 
 } // namespace
@@ -37,5 +49,5 @@ int main(int argc, char **argv)
     const QStringList arguments = argumentsOf(argc, argv);
     if (HasCliCommand(arguments))
         return runCommandLine(argc, argv, arguments);
-    return RunConsoleWindow(argc, argv);
+    return runWindow(argc, argv);
 }

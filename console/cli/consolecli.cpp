@@ -10,10 +10,10 @@
 #include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/cli/verifycommand.h"
+#include "console/consolecore.h"
 #include "console/consolesettings.h"
 #include "console/distributionrules.h"
 #include "console/macdirectory.h"
-#include "console/nametable.h"
 #include "console/parametermodel.h"
 #include "console/resultcsv.h"
 #include "console/sqlsettings.h"
@@ -75,14 +75,16 @@ void write(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-/// One run of the command line: settings, targets and the core objects.
+/// One run of the command line over the console's core.
 class CliRun
 {
 public:
-    CliRun(const CliOptions &options, std::FILE *out, std::FILE *err)
-        : m_options(options), m_out(out), m_err(err), m_frontEnd(err)
+    CliRun(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
+        : m_options(options), m_core(core), m_out(out), m_err(err), m_frontEnd(err)
     {
+        m_core.attach(&m_frontEnd);
     }
+    ~CliRun() { m_core.attach(nullptr); }
 
     int run();
 
@@ -96,13 +98,10 @@ private:
     int usage(const QString &error);
 
     const CliOptions &m_options;
+    ConsoleCore &m_core;
     std::FILE *m_out;
     std::FILE *m_err;
     StderrFrontEnd m_frontEnd;
-    ConsoleSettings m_settings;
-    NetworkInventory m_inventory;
-    NameTable m_names;
-    QString m_folder;
 };
 
 int CliRun::usage(const QString &error)
@@ -113,14 +112,15 @@ int CliRun::usage(const QString &error)
 
 bool CliRun::loadSettings()
 {
-    m_folder = m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder;
-    return LoadCliRunSettings(m_options, m_folder, m_err, m_settings, m_inventory, m_names);
+    m_core.setFolder(m_options.folder.isEmpty() ? ProgramFolder::path() : m_options.folder);
+    return LoadCliRunSettings(m_options, m_core.folder(), m_err, m_core.settings(),
+                              m_core.inventory(), m_core.names());
 }
 
 bool CliRun::targets(const QStringList &arguments, QStringList &hosts)
 {
     QString error;
-    if (!ExpandTargets(arguments, m_inventory, hosts, error)) {
+    if (!ExpandTargets(arguments, m_core.inventory(), hosts, error)) {
         write(m_err, error + u'\n');
         return false;
     }
@@ -165,7 +165,7 @@ int CliRun::runSingle(const CommandInfo &command)
         }
         data = ParameterUpdateData(rows);
     }
-    AgentConnection connection(m_settings, m_names, m_frontEnd);
+    AgentConnection &connection = m_core.connection();
     if (!connection.InitSockets())
         return CliExit::Failed;
     int replyCode = 0;
@@ -217,8 +217,9 @@ int CliRun::runBatch(const CommandInfo &command)
         }
     }
     // The command line starts its workers at once; the windows wait a second.
-    MacDirectory macs(m_inventory, sqlSettingsOf(m_settings, m_folder));
-    WakingBatchRun batch(m_settings, m_names, m_frontEnd, macs, m_options.wakeSeconds.value_or(0));
+    MacDirectory macs(m_core.inventory(), sqlSettingsOf(m_core.settings(), m_core.folder()));
+    WakingBatchRun batch(m_core.settings(), m_core.names(), m_core.frontEnd(), macs,
+                         m_options.wakeSeconds.value_or(0));
     QEventLoop loop;
     QObject::connect(&batch, &WakingBatchRun::rowFinished, &batch, [&](int row) {
         if (!m_options.csv)
@@ -228,7 +229,7 @@ int CliRun::runBatch(const CommandInfo &command)
     QString errorText;
     if (!batch.start(hosts, command.code, filePath, errorText)) {
         if (!errorText.isEmpty())
-            write(m_err, m_settings.IniFilePath + u": "_s + errorText + u'\n');
+            write(m_err, m_core.settings().IniFilePath + u": "_s + errorText + u'\n');
         return CliExit::Usage;
     }
     if (batch.isRunning())
@@ -250,8 +251,8 @@ int CliRun::runWake()
     QStringList hosts;
     if (!targets(m_options.arguments, hosts))
         return CliExit::Usage;
-    MacDirectory macs(m_inventory, sqlSettingsOf(m_settings, m_folder));
-    return RunWakeCommand(hosts, m_settings, macs, m_options.csv, m_out, m_err);
+    MacDirectory macs(m_core.inventory(), sqlSettingsOf(m_core.settings(), m_core.folder()));
+    return RunWakeCommand(hosts, m_core.settings(), macs, m_options.csv, m_out, m_err);
 }
 
 } // namespace
@@ -337,16 +338,16 @@ QString CliUsage()
            + DatabaseCommandsUsage() + KeygenUsage() + QueueUsage();
 }
 
-int RunCliCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
+int RunCliCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
 {
     if (IsDatabaseCommand(options.command))
-        return RunDatabaseCommand(options, out, err);
+        return RunDatabaseCommand(options, core, out, err);
     if (IsVerifyCommand(options.command))
         return RunVerifyCommand(options, out, err);
     if (IsKeygenCommand(options.command))
         return RunKeygenCommand(options, out, err);
     if (IsQueueCommand(options.command))
-        return RunQueueCommand(options, out, err);
-    CliRun run(options, out, err);
+        return RunQueueCommand(options, core, out, err);
+    CliRun run(options, core, out, err);
     return run.run();
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <optional>
 
+class ConsoleCore;
+
 /// Exit statuses of the command line.
 namespace CliExit {
 constexpr int Ok = 0;     // every host OK, or the single command got its success reply
@@ -34,6 +36,8 @@ std::optional<CliOptions> ParseCliArguments(const QStringList &arguments, QStrin
 /// The usage text.
 QString CliUsage();
 
-/// Runs one command over the console's core objects and returns the exit status. Results go to
-/// `out`, status texts, messages and the summary to `err`. Needs a running QCoreApplication.
-int RunCliCommand(const CliOptions &options, std::FILE *out = stdout, std::FILE *err = stderr);
+/// Runs one command over the console's core (opened here on the folder of the options) and
+/// returns the exit status. Results go to `out`, status texts, messages and the summary to
+/// `err`. Needs a running QCoreApplication.
+int RunCliCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out = stdout,
+                  std::FILE *err = stderr);

@@ -1,7 +1,7 @@
 #include "console/cli/databasecommands.h"
 
 #include "common/programfolder.h"
-#include "console/consolesettings.h"
+#include "console/consolecore.h"
 #include "console/definitionlist.h"
 #include "console/fieldcheck.h"
 #include "console/querypage.h"
@@ -21,11 +21,11 @@ void write(std::FILE *stream, const QString &text)
 class DatabaseCommand
 {
 public:
-    DatabaseCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
+    DatabaseCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
         : m_options(options), m_args(options.arguments), m_out(out), m_err(err)
     {
-        const QString folder = options.folder.isEmpty() ? ProgramFolder::path() : options.folder;
-        m_settings = sqlSettingsOf(LoadConsoleSettings(folder), folder);
+        core.open(options.folder.isEmpty() ? ProgramFolder::path() : options.folder);
+        m_settings = sqlSettingsOf(core.settings(), core.folder());
     }
 
     int run()
@@ -164,9 +164,10 @@ bool IsDatabaseCommand(const QString &command)
     return commands.contains(command);
 }
 
-int RunDatabaseCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
+int RunDatabaseCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out,
+                       std::FILE *err)
 {
-    return DatabaseCommand(options, out, err).run();
+    return DatabaseCommand(options, core, out, err).run();
 }
 
 QString DatabaseCommandsUsage()

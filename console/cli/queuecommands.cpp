@@ -5,11 +5,11 @@
 #include "console/batchrun.h"
 #include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
+#include "console/consolecore.h"
 #include "console/consolesettings.h"
 #include "console/distributionrules.h"
 #include "console/jobqueue.h"
 #include "console/macdirectory.h"
-#include "console/nametable.h"
 #include "console/queueround.h"
 #include "console/resultcsv.h"
 #include "console/sqlsettings.h"
@@ -38,16 +38,20 @@ QString timeText(const QDateTime &when)
     return when.isValid() ? when.toLocalTime().toString(u"yyyy/MM/dd HH:mm:ss"_s) : u"-"_s;
 }
 
-/// One queue command: the console folder, its settings and inventory, the queue.
+/// One queue command over the console's core: the console folder, its settings and inventory,
+/// the queue.
 class QueueCli
 {
 public:
-    QueueCli(const CliOptions &options, std::FILE *out, std::FILE *err)
-        : m_options(options), m_out(out), m_err(err), m_frontEnd(err),
+    QueueCli(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
+        : m_options(options), m_core(core), m_out(out), m_err(err), m_frontEnd(err),
           m_folder(options.folder.isEmpty() ? ProgramFolder::path() : options.folder),
           m_queue(m_folder, m_clock)
     {
+        m_core.setFolder(m_folder);
+        m_core.attach(&m_frontEnd);
     }
+    ~QueueCli() { m_core.attach(nullptr); }
 
     int run();
 
@@ -64,15 +68,13 @@ private:
     int failed(const QString &error);
 
     const CliOptions &m_options;
+    ConsoleCore &m_core;
     std::FILE *m_out;
     std::FILE *m_err;
     StderrFrontEnd m_frontEnd;
     QString m_folder;
     Clock m_clock;
     JobQueue m_queue;
-    ConsoleSettings m_settings;
-    NetworkInventory m_inventory;
-    NameTable m_names;
     bool m_csv = false;
 };
 
@@ -90,14 +92,15 @@ int QueueCli::failed(const QString &error)
 
 bool QueueCli::loadSettings()
 {
-    return LoadCliRunSettings(m_options, m_folder, m_err, m_settings, m_inventory, m_names);
+    return LoadCliRunSettings(m_options, m_folder, m_err, m_core.settings(), m_core.inventory(),
+                              m_core.names());
 }
 
 bool QueueCli::openQueue()
 {
-    if (m_settings.IniFilePath.isEmpty() && !loadSettings())
+    if (m_core.settings().IniFilePath.isEmpty() && !loadSettings())
         return false;
-    if (m_queue.open(QueueConnectionString(m_settings)))
+    if (m_queue.open(QueueConnectionString(m_core.settings())))
         return true;
     write(m_err, m_queue.errorText() + u'\n');
     return false;
@@ -179,7 +182,7 @@ int QueueCli::add(const QStringList &given)
         return CliExit::Usage;
     QStringList hosts;
     QString error;
-    if (!ExpandTargets(words, m_inventory, hosts, error))
+    if (!ExpandTargets(words, m_core.inventory(), hosts, error))
         return usage(error);
     if (hosts.isEmpty())
         return usage(u"no computer to run on"_s);
@@ -208,8 +211,9 @@ int QueueCli::runRound()
         return CliExit::Usage;
     if (!openQueue())
         return CliExit::Failed;
-    MacDirectory macs(m_inventory, sqlSettingsOf(m_settings, m_folder));
-    QueueRound round(m_queue, m_settings, m_names, m_frontEnd, macs, Processes::isRunning);
+    MacDirectory macs(m_core.inventory(), sqlSettingsOf(m_core.settings(), m_folder));
+    QueueRound round(m_queue, m_core.settings(), m_core.names(), m_core.frontEnd(), macs,
+                     Processes::isRunning);
     QEventLoop loop;
     QObject::connect(&round, &QueueRound::entryFinished, &round, [&](const QueueOutcome &o) {
         write(m_out, QString::number(o.entry.job) + u'\t' + o.entry.host + u'\t' + o.state
@@ -222,7 +226,7 @@ int QueueCli::runRound()
     if (!round.isFinished())
         loop.exec(); // every try ends by its reply, an error or its time-out
     if (!round.wakeProblem().isEmpty())
-        write(m_err, m_settings.IniFilePath + u": no wake: "_s + round.wakeProblem() + u'\n');
+        write(m_err, m_core.settings().IniFilePath + u": no wake: "_s + round.wakeProblem() + u'\n');
     int done = 0, pending = 0, failures = 0, unrecorded = 0;
     for (const QueueOutcome &outcome : round.outcomes()) {
         done += outcome.state == QStringView(QueueState::Done);
@@ -338,8 +342,8 @@ QString QueueUsage()
            "  queue retry JOB                     put the failed computers back to pending\n"_s;
 }
 
-int RunQueueCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
+int RunQueueCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err)
 {
-    QueueCli run(options, out, err);
+    QueueCli run(options, core, out, err);
     return run.run();
 }

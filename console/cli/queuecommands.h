@@ -9,5 +9,5 @@
 bool IsQueueCommand(const QString &command);
 /// Exit 0, 1 when something failed (a failure reply in the round, a database error), 2 on a
 /// usage error (unknown job, command or duration).
-int RunQueueCommand(const CliOptions &options, std::FILE *out, std::FILE *err);
+int RunQueueCommand(const CliOptions &options, ConsoleCore &core, std::FILE *out, std::FILE *err);
 QString QueueUsage();

@@ -1,7 +1,7 @@
 #include "console/ui/consolewindowmain.h"
 
 #include "common/programfolder.h"
-#include "console/consolesettings.h"
+#include "console/consolecore.h"
 #include "console/frontend.h"
 #include "console/ui/frmtarvocontrol.h"
 
@@ -14,28 +14,32 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-int RunConsoleWindow(int argc, char **argv)
+void PrepareConsoleApplication(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle());
-    // The console speaks Japanese: Qt's own texts (file dialogs, standard buttons) do too.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
-    QString folder = ProgramFolder::path();
-    const QStringList arguments = QApplication::arguments();
+    auto *qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTexts);
+}
+
+QString ConsoleWindowFolder(const QStringList &arguments)
+{
     const qsizetype at = arguments.indexOf(u"--folder"_s);
     if (at > 0 && at + 1 < arguments.size())
-        folder = QDir(arguments.at(at + 1)).absolutePath();
-    QDir::setCurrent(folder);
-    ConsoleSettings settings = LoadConsoleSettings(folder);
-    frmTarvoControl window(settings, folder);
+        return QDir(arguments.at(at + 1)).absolutePath();
+    return ProgramFolder::path();
+}
+
+int RunConsoleWindow(ConsoleCore &core)
+{
+    QDir::setCurrent(core.folder());
+    frmTarvoControl window(core);
     if (!window.loaded())
         return 1;
     window.show();
     // Unusable numbers are named once; the settings dialog is where they are put right.
-    if (const auto problem = CheckConsoleSettings(settings))
+    if (const auto problem = CheckConsoleSettings(core.settings()))
         QMessageBox::warning(&window, ApplicationTitle(), *problem);
     return QApplication::exec();
 }

@@ -3,20 +3,13 @@
 #include "console/agentconnection.h"
 #include "console/batchrun.h"
 #include "console/batchworker.h"
+#include "console/consolecore.h"
 #include "console/queuehandoff.h"
-#include "console/consolesettings.h"
-#include "console/consoletls.h"
-#include "console/consoletargets.h"
-#include "console/databasesource.h"
 #include "console/fleetmonitor.h"
 #include "console/frontend.h"
-#include "console/inventorysource.h"
-#include "console/ipaddressboxes.h"
-#include "console/nametable.h"
 #include "console/networktree.h"
 #include "console/resultcsv.h"
 #include "console/resultlist.h"
-#include "console/scansource.h"
 #include "console/ui/consoleicons.h"
 #include "console/ui/fleettreemenu.h"
 #include "console/ui/frmclient.h"
@@ -32,21 +25,19 @@
 #include "console/ui/frminformation.h"
 #include "console/ui/func6page.h"
 #include "console/ui/func7page.h"
+#include "console/ui/ipaddressboxeswidget.h"
 #include "console/ui/pagedialogs.h"
 #include "console/ui/windowfrontend.h"
-#include "db/connectionstring.h"
 #include "ui_frmtarvocontrol.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTreeWidget>
 #include <QScreen>
-#include <QTimer>
 #include <QScrollArea>
 #include <QStackedWidget>
 
@@ -56,47 +47,35 @@ namespace {
 // The tree's heights in twips (15 per pixel): shorter where the address boxes sit below it.
 constexpr int SingleTargetTreeHeight = 5235 / 15;
 constexpr int BatchTreeHeight = 5715 / 15;
-// The worker windows start their request one second after they appear.
-constexpr int WorkerStartDelayMs = 1000;
 
 const char16_t *const PageTips[] = {u"リモート制御（個別）", u"リモート制御（一括）",
                                     u"モジュールチェック", u"稼動ログ参照", u"モジュール配布",
                                     u"システム環境管理", u"データベース参照"};
 } // namespace
 
-frmTarvoControl::frmTarvoControl(ConsoleSettings &settings, QString programFolder,
-                                 QWidget *parent)
-    : QMainWindow(parent), m_ui(std::make_unique<Ui::frmTarvoControl>()), m_settings(settings),
-      m_programFolder(std::move(programFolder)), m_computerPanel(new QLabel(this)),
-      m_statusPanel(new QLabel(this)), m_names(std::make_unique<NameTable>()),
-      m_targets(std::make_unique<ConsoleTargets>())
+frmTarvoControl::frmTarvoControl(ConsoleCore &core, QWidget *parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::frmTarvoControl>()), m_core(core),
+      m_computerPanel(new QLabel(this)), m_statusPanel(new QLabel(this))
 {
     m_ui->setupUi(this);
     m_frontEnd = std::make_unique<WindowFrontEnd>(this, m_statusPanel);
-    m_connection = new AgentConnection(m_settings, *m_names, *m_frontEnd, this);
-    m_context.reset(new PageContext{m_settings, *m_connection, *m_targets, *m_frontEnd,
-                                    m_programFolder});
+    m_core.attach(m_frontEnd.get());
+    m_context.reset(new PageContext{m_core.settings(), m_core.connection(), m_core.targets(),
+                                    *m_frontEnd, m_core.folder()});
     m_func2Results = new ResultList(ResultList::func2Columns(), this);
     m_func5Results = new ResultList(ResultList::func5Columns(), this);
-    m_batch = new BatchRun(m_settings, *m_names, *m_frontEnd, WorkerStartDelayMs, this);
     m_statusPanel->setTextFormat(Qt::PlainText);
     // A long status text is cut at the window's edge; it never widens (or moves) the window.
     m_statusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_ui->StatusBar1->addWidget(m_computerPanel);
     m_ui->StatusBar1->addWidget(m_statusPanel, 1);
-    m_addressBoxes = {m_ui->txtIPAddress_0, m_ui->txtIPAddress_1, m_ui->txtIPAddress_2,
-                      m_ui->txtIPAddress_3};
     load();
 }
 
 frmTarvoControl::~frmTarvoControl()
 {
-    // Workers, their windows and the connection end before the front end and the name table
-    // they use (members die before the children of the window).
-    delete m_batch;
-    m_batch = nullptr;
-    delete m_connection;
-    m_connection = nullptr;
+    // The core outlives the window: what it shows from now on goes nowhere.
+    m_core.attach(nullptr);
 }
 
 void frmTarvoControl::load()
@@ -104,15 +83,14 @@ void frmTarvoControl::load()
     m_frontEnd->setBusy(true);
     setWindowTitle(ApplicationTitle());
     setWindowIcon(ConsoleIcons::treeImage(u"root"_s));
-    m_loaded = m_connection->InitSockets();
+    m_loaded = m_core.connection().InitSockets();
     m_computerPanel->setText(GetLocalComputerName());
     buildTree();
     buildToolbar();
     addPages();
     connectButtonsAndMenus();
     showPage(1);
-    setSingleTargetFrames(false);
-    setBatchFrames(false);
+    setTargetChosen(false);
     fitToScreen();
     m_frontEnd->showStatus({});
     enableMenus();
@@ -121,31 +99,18 @@ void frmTarvoControl::load()
 
 void frmTarvoControl::buildTree()
 {
-    const QString inventory = QDir(m_programFolder).filePath(InventorySource::sourceName());
-    const QString connection = buildConnectionString(m_settings.SqlConnection,
-                                                     m_settings.SqlUserid,
-                                                     m_settings.SqlPassword);
-    auto *scan = new ScanSource(inventory, quint16(m_settings.portNumber()),
-                                m_settings.TimeoutMs, this);
-    scan->setTransportFactory(ConsoleTransportFactory(m_settings));
-    QList<NetworkSource *> sources{
-        new InventorySource(inventory, this),
-        new DatabaseSource(connection, m_settings.SqlTable, m_programFolder, this), scan};
-    m_tree = new NetworkTree(sources, this);
-    connect(m_tree, &NetworkTree::addressKnown, this,
-            [this](const QString &name, const QString &address) { m_names->add(name, address); });
+    m_tree = &m_core.tree();
     m_binder = new NetworkTreeBinder(*m_tree, *m_ui->tvwNetwork, this);
     m_tree->buildFirstLevel();
     connect(m_binder, &NetworkTreeBinder::ticked, this, &frmTarvoControl::onTicked);
     connect(m_ui->tvwNetwork, &QTreeWidget::itemClicked, this, &frmTarvoControl::onNodeClicked);
-    m_fleet = new FleetMonitor(m_settings, *m_names, m_programFolder, *m_frontEnd, this);
+    m_fleet = new FleetMonitor(m_core.settings(), m_core.names(), m_core.folder(), *m_frontEnd,
+                               this);
     m_fleetMenu = new FleetTreeMenu(*m_tree, *m_binder, *m_ui->tvwNetwork, *m_fleet,
-                                    m_programFolder, *m_frontEnd, this);
+                                    m_core.folder(), *m_frontEnd, this);
     m_ui->tvwNetwork->installEventFilter(this);
-    for (int i = 0; i < m_addressBoxes.size(); ++i) {
-        m_addressBoxes.at(i)->installEventFilter(this);
-        connect(m_addressBoxes.at(i), &QLineEdit::textEdited, this, [this, i] { onAddressEdited(i); });
-    }
+    connect(m_ui->ipInner, &IpAddressBoxesWidget::focused, this, [this] { showTargetSource(false); });
+    connect(m_ui->ipInner, &IpAddressBoxesWidget::edited, this, &frmTarvoControl::onAddressEdited);
 }
 
 void frmTarvoControl::buildToolbar()
@@ -235,21 +200,22 @@ void frmTarvoControl::fitToScreen()
 void frmTarvoControl::addPages()
 {
     m_func1 = new Func1Page(*m_context, this);
-    m_func2 = new Func2Page(*m_func2Results, this);
+    m_func2 = new Func2Page(*m_func2Results, *m_tree, this);
     m_func3 = new Func3Page(*m_context, this);
     m_func4 = new Func4Page(*m_context, this);
-    m_func5 = new Func5Page(*m_func5Results, *m_frontEnd, m_programFolder, this);
-    m_pageDialogs = std::make_unique<PageDialogs>(*m_frontEnd, m_programFolder);
-    const auto sqlSettings = [this] { return sqlSettingsOf(m_settings, m_programFolder); };
+    m_func5 = new Func5Page(*m_func5Results, *m_tree, *m_frontEnd, m_core.folder(), this);
+    m_pageDialogs = std::make_unique<PageDialogs>(*m_frontEnd, m_core.folder());
+    const auto sqlSettings = [this] { return sqlSettingsOf(m_core.settings(), m_core.folder()); };
     m_func6 = new Func6Page(*m_pageDialogs, sqlSettings, this);
     m_func7 = new Func7Page(*m_pageDialogs, sqlSettings, this);
     connect(m_func6, &Func6Page::explanationRequested, this, [this](const QString &file) {
-        frmInformation explanation(m_programFolder, file, this);
+        frmInformation explanation(m_core.folder(), file, this);
         explanation.exec();
     });
     for (QWidget *page : std::initializer_list<QWidget *>{m_func1, m_func2, m_func3, m_func4,
                                                           m_func5, m_func6, m_func7})
         m_ui->pageStack->addWidget(page);
+    m_pages = {m_func1, m_func2, m_func3, m_func4, m_func5, m_func6, m_func7};
     scrollPagesWhenTooTall();
     connect(m_func2, &Func2Page::batchRequested, this,
             [this](int code) { startBatch(*m_func2Results, code, {}); });
@@ -263,8 +229,10 @@ void frmTarvoControl::addPages()
 
 void frmTarvoControl::queueUnreachable()
 {
-    const QueueHandOff handOff = HandUnreachableToQueue(m_settings, m_programFolder, m_batch->code(),
-                                                        m_batch->filePath(), m_batch->rows());
+    const BatchRun &batch = m_core.batch();
+    const QueueHandOff handOff = HandUnreachableToQueue(m_core.settings(), m_core.folder(),
+                                                        batch.code(), batch.filePath(),
+                                                        batch.rows());
     m_frontEnd->showMessage(handOff.job ? ConsoleFrontEnd::Icon::Information
                                         : ConsoleFrontEnd::Icon::Exclamation,
                             handOff.text);
@@ -276,7 +244,7 @@ void frmTarvoControl::connectButtonsAndMenus()
     connect(m_ui->mnuFileItem_0, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->cmdButton_2, &QPushButton::clicked, this, &frmTarvoControl::openSettings);
     connect(m_ui->mnuHelpItem_0, &QAction::triggered, this, [this] {
-        frmHelp help(m_programFolder, windowIcon(), this);
+        frmHelp help(m_core.folder(), windowIcon(), this);
         help.exec();
     });
     connect(m_ui->mnuHelpItem_2, &QAction::triggered, this, [this] { showAboutBox(this); });
@@ -284,54 +252,30 @@ void frmTarvoControl::connectButtonsAndMenus()
 
 int frmTarvoControl::currentPage() const
 {
-    return m_targets->page();
+    return m_core.targets().page();
 }
 
 void frmTarvoControl::showPage(int page)
 {
-    m_targets->setPage(page);
+    m_core.targets().setPage(page);
     m_pageButtons.at(page - 1)->setChecked(true);
-    const bool batchPage = m_targets->isBatchPage();
+    const bool batchPage = m_core.targets().isBatchPage();
     m_ui->tvwNetwork->setMinimumHeight(batchPage ? BatchTreeHeight : SingleTargetTreeHeight);
     m_ui->ipBoxes->setVisible(!batchPage);
     // Switched off and on again on the batch pages so that every box is drawn anew.
     m_binder->setCheckBoxes(false);
     m_binder->setCheckBoxes(batchPage);
-    m_ui->frameComputers->setEnabled(m_targets->treeEnabled());
-    if (page == 2 || page == 5) {
-        // The list is the ticked computers, whatever happened on the other pages meanwhile.
-        ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
-        list.clear();
-        for (const QString &computer : m_tree->tickedComputers())
-            list.addTarget(computer);
-        setBatchPageEnabled(page, list.rowCount() > 0);
-    } else if (page >= 6) {
-        if (page == 6)
-            m_func6->setTableLabel(m_settings.SqlTable);
-        else
-            m_func7->setTableLabel(m_settings.SqlTable);
-    }
+    m_ui->frameComputers->setEnabled(m_core.targets().treeEnabled());
+    m_pages.at(page - 1)->pageShown();
     m_ui->pageStack->setCurrentIndex(page - 1);
     m_frontEnd->showStatus({});
     enableMenus();
 }
 
-void frmTarvoControl::setSingleTargetFrames(bool enabled)
+void frmTarvoControl::setTargetChosen(bool chosen)
 {
-    for (QWidget *frame : m_func1->targetFrames())
-        frame->setEnabled(enabled);
-    m_func3->setEnabled(enabled);
-    m_func4->setEnabled(enabled);
-    if (enabled)
-        m_func3->targetChosen();
-}
-
-void frmTarvoControl::setBatchFrames(bool enabled)
-{
-    m_func2->setEnabled(enabled);
-    m_func2->commandFrame()->setEnabled(enabled);
-    m_func5->setEnabled(enabled);
-    m_func5->setDistributionEnabled(enabled);
+    for (ConsolePage *page : m_pages)
+        page->targetChosen(chosen);
 }
 
 void frmTarvoControl::onNodeClicked()
@@ -340,8 +284,8 @@ void frmTarvoControl::onNodeClicked()
     if (item) {
         const TreeNode *node = m_tree->node(m_binder->keyOf(item));
         if (node) {
-            if (const auto enabled = m_targets->nodeClicked(node->image, node->text))
-                setSingleTargetFrames(*enabled);
+            if (const auto enabled = m_core.targets().nodeClicked(node->image, node->text))
+                setTargetChosen(*enabled);
         }
     }
     enableMenus();
@@ -349,89 +293,32 @@ void frmTarvoControl::onNodeClicked()
 
 void frmTarvoControl::onTicked(const QStringList &changed)
 {
-    const int page = m_targets->page();
-    if (page != 2 && page != 5)
-        return;
-    ResultList &list = page == 2 ? *m_func2Results : *m_func5Results;
-    const ResultList::TickEffect effect = list.applyTicks(m_tree->computerTicks(changed));
-    if (effect.rowAdded || effect.listEmptied)
-        setBatchPageEnabled(page, effect.rowAdded || list.rowCount() > 0);
+    m_pages.at(m_core.targets().page() - 1)->ticksChanged(changed);
 }
 
-void frmTarvoControl::setBatchPageEnabled(int page, bool enabled)
+void frmTarvoControl::onAddressEdited(const QStringList &boxes)
 {
-    if (page == 2) {
-        m_func2->setEnabled(enabled);
-        m_func2->commandFrame()->setEnabled(enabled);
-    } else {
-        m_func5->setEnabled(enabled);
-        m_func5->setDistributionEnabled(enabled);
-    }
-}
-
-QStringList frmTarvoControl::addressBoxes() const
-{
-    QStringList texts;
-    for (const QLineEdit *box : m_addressBoxes)
-        texts.append(box->text());
-    return texts;
-}
-
-void frmTarvoControl::onAddressEdited(int box)
-{
-    QLineEdit *edit = m_addressBoxes.at(box);
-    const QString clamped = IpAddressBoxes::clampBox(edit->text());
-    if (clamped != edit->text()) {
-        edit->setText(clamped);
-        edit->setCursorPosition(3);
-    }
-    if (const auto enabled = m_targets->addressChanged(addressBoxes()))
-        setSingleTargetFrames(*enabled);
+    if (const auto enabled = m_core.targets().addressChanged(boxes))
+        setTargetChosen(*enabled);
     enableMenus();
 }
 
-bool frmTarvoControl::onAddressKey(int box, QKeyEvent *event)
+// The source that takes the focus is the active one: the other is shown inactive, greyed
+// clearly, text and ground, so that the target in use is plain to see.
+void frmTarvoControl::showTargetSource(bool tree)
 {
-    const QString typed = event->text();
-    if (typed.size() != 1 || event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab
-        || event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy))
-        return false; // arrows, Tab, select-all, copy and keys without a character as usual
-    switch (IpAddressBoxes::keyAction(box, typed.front())) {
-    case IpAddressBoxes::KeyAction::Accept:
-        return false;
-    case IpAddressBoxes::KeyAction::DiscardAndNextBox:
-        m_addressBoxes.at(box + 1)->setFocus();
-        return true;
-    case IpAddressBoxes::KeyAction::Discard:
-        return true;
-    }
-    return true;
+    QPalette inactive = m_ui->tvwNetwork->palette();
+    inactive.setColor(QPalette::Base, inactive.color(QPalette::Window).darker(112));
+    inactive.setColor(QPalette::Text, inactive.color(QPalette::Disabled, QPalette::Text));
+    m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
+    m_ui->ipInner->setBoxPalette(tree ? inactive : QPalette());
 }
 
 bool frmTarvoControl::eventFilter(QObject *watched, QEvent *event)
 {
-    const int box = m_addressBoxes.indexOf(qobject_cast<QLineEdit *>(watched));
-    if (box >= 0 && event->type() == QEvent::KeyPress)
-        return onAddressKey(box, static_cast<QKeyEvent *>(event));
-    if (event->type() == QEvent::FocusIn) {
-        // The source that takes the focus is the active one: the other is shown inactive.
-        const bool tree = watched == m_ui->tvwNetwork;
-        if (tree || box >= 0) {
-            // Greyed clearly, text and ground, so that the target in use is plain to see.
-            QPalette inactive = m_ui->tvwNetwork->palette();
-            inactive.setColor(QPalette::Base, inactive.color(QPalette::Window).darker(112));
-            inactive.setColor(QPalette::Text, inactive.color(QPalette::Disabled, QPalette::Text));
-            m_ui->tvwNetwork->setPalette(tree ? QPalette() : inactive);
-            for (QLineEdit *edit : m_addressBoxes)
-                edit->setPalette(tree ? inactive : QPalette());
-            if (tree) {
-                onNodeClicked();
-            } else {
-                onAddressEdited(box);
-                // A click selects the box's number, as Tab does, so that typing replaces it.
-                QTimer::singleShot(0, m_addressBoxes.at(box), &QLineEdit::selectAll);
-            }
-        }
+    if (watched == m_ui->tvwNetwork && event->type() == QEvent::FocusIn) {
+        showTargetSource(true);
+        onNodeClicked();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -474,49 +361,48 @@ void frmTarvoControl::startBatch(ResultList &list, int code, const QString &file
     QStringList hosts;
     for (const QStringList &row : list.rows())
         hosts.append(row.value(0));
-    if (m_batch->isRunning()) {
+    if (m_core.batch().isRunning()) {
         // One hand-over at a time: the slot table belongs to the run under way.
         m_frontEnd->showMessage(ConsoleFrontEnd::Icon::Information,
                                 u"一括処理の実行中です。終了してから実行してください。"_s);
         return;
     }
     m_batchList = &list;
-    disconnect(m_batch, nullptr, this, nullptr);
-    connect(m_batch, &BatchRun::workerStarted, this, [this](BatchWorker *worker) {
+    disconnect(&m_core.batch(), nullptr, this, nullptr);
+    connect(&m_core.batch(), &BatchRun::workerStarted, this, [this](BatchWorker *worker) {
         auto *window = new frmClient(*worker, this);
         placeWorkerWindow(window, worker->job().slot);
         window->show();
     });
-    connect(m_batch, &BatchRun::rowFinished, this, [this](int row) {
-        const BatchResult &result = m_batch->rows().at(row);
+    connect(&m_core.batch(), &BatchRun::rowFinished, this, [this](int row) {
+        const BatchResult &result = m_core.batch().rows().at(row);
         if (m_batchList)
             m_batchList->setResult(row, result.result, result.status);
     });
     m_func2->setQueueEnabled(false);
     m_func5->setQueueEnabled(false);
-    connect(m_batch, &BatchRun::finished, this, [this, &list] {
-        const bool unreachable = !UnreachableHosts(m_batch->rows()).isEmpty();
+    connect(&m_core.batch(), &BatchRun::finished, this, [this, &list] {
+        const bool unreachable = !UnreachableHosts(m_core.batch().rows()).isEmpty();
         if (&list == m_func2Results)
             m_func2->setQueueEnabled(unreachable);
         else
             m_func5->setQueueEnabled(unreachable);
     });
-    m_batch->start(hosts, code, filePath);
+    m_core.batch().start(hosts, code, filePath);
     if (!filePath.isEmpty())
         m_frontEnd->showStatus(QDir::toNativeSeparators(filePath)); // the file that goes out
 }
 
 void frmTarvoControl::exportList(const ResultList &list)
 {
-    ExportListToCsv(list.headers(), list.rows(), m_programFolder, *m_frontEnd);
+    ExportListToCsv(list.headers(), list.rows(), m_core.folder(), *m_frontEnd);
 }
 
 void frmTarvoControl::openSettings()
 {
-    frmSetting dialog(m_settings, *m_frontEnd, this);
+    frmSetting dialog(m_core.settings(), *m_frontEnd, this);
     dialog.exec();
-    m_settings.Port = ReadIniString(QString::fromUtf16(SettingsSection), u"Port"_s,
-                                    m_settings.IniFilePath);
+    m_core.rereadPort();
 }
 
 void frmTarvoControl::enableMenus()
@@ -530,7 +416,7 @@ void frmTarvoControl::enableMenus()
 void frmTarvoControl::closeEvent(QCloseEvent *event)
 {
     // Closing ends the workers and loses the results still to come: only when the user says so.
-    if (m_batch && m_batch->isRunning()
+    if (m_core.batch().isRunning()
         && QMessageBox::question(this, ApplicationTitle(),
                                  u"一括処理の実行中です。終了すると処理結果が失われます。終了しますか？"_s,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
@@ -538,10 +424,6 @@ void frmTarvoControl::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // Every worker ends (closing its sockets) before the single connection is released.
-    delete m_batch;
-    m_batch = nullptr;
-    if (m_connection)
-        m_connection->ReleaseSockets();
+    m_core.close();
     event->accept();
 }

@@ -5,9 +5,8 @@
 
 #include <memory>
 
-class AgentConnection;
-class BatchRun;
-class ConsoleTargets;
+class ConsoleCore;
+class ConsolePage;
 class FleetMonitor;
 class FleetTreeMenu;
 class Func1Page;
@@ -15,7 +14,6 @@ class Func2Page;
 class Func3Page;
 class Func4Page;
 class Func5Page;
-class NameTable;
 class NetworkTree;
 class NetworkTreeBinder;
 class Func6Page;
@@ -23,11 +21,9 @@ class Func7Page;
 class PageDialogs;
 class QAction;
 class QLabel;
-class QLineEdit;
 class QScrollArea;
 class ResultList;
 class WindowFrontEnd;
-struct ConsoleSettings;
 struct PageContext;
 
 namespace Ui {
@@ -35,12 +31,13 @@ class frmTarvoControl;
 }
 
 /// The console's main window: the network tree, the toolbar of seven pages, the buttons, the
-/// menus and the status bar. It composes the pages; the logic lives in the core objects.
+/// menus and the status bar. It composes the pages over the console's core, which it is handed
+/// and which outlives it.
 class frmTarvoControl : public QMainWindow
 {
     Q_OBJECT
 public:
-    frmTarvoControl(ConsoleSettings &settings, QString programFolder, QWidget *parent = nullptr);
+    explicit frmTarvoControl(ConsoleCore &core, QWidget *parent = nullptr);
     ~frmTarvoControl() override;
 
     /// Shows page 1 to 7, as the toolbar button does.
@@ -53,14 +50,10 @@ public:
     bool loaded() const { return m_loaded; }
 
     WindowFrontEnd &frontEnd() const { return *m_frontEnd; }
-    NetworkTree &tree() const { return *m_tree; }
     NetworkTreeBinder &treeBinder() const { return *m_binder; }
     FleetTreeMenu &fleetMenu() const { return *m_fleetMenu; }
     ResultList &func2Results() const { return *m_func2Results; }
     ResultList &func5Results() const { return *m_func5Results; }
-    BatchRun &batch() const { return *m_batch; }
-    ConsoleTargets &targets() const { return *m_targets; }
-    Func1Page &func1() const { return *m_func1; }
     Func3Page &func3() const { return *m_func3; }
     Func4Page &func4() const { return *m_func4; }
     Func5Page &func5() const { return *m_func5; }
@@ -80,41 +73,33 @@ private:
     void fitToScreen();
     void buildTree();
     void connectButtonsAndMenus();
-    void setSingleTargetFrames(bool enabled);
-    void setBatchFrames(bool enabled);
+    void setTargetChosen(bool chosen);
     void onNodeClicked();
     void onTicked(const QStringList &changed);
-    void setBatchPageEnabled(int page, bool enabled);
-    void onAddressEdited(int box);
-    bool onAddressKey(int box, class QKeyEvent *event);
+    void onAddressEdited(const QStringList &boxes);
+    void showTargetSource(bool tree);
     void startBatch(ResultList &list, int code, const QString &filePath);
     void exportList(const ResultList &list);
     /// The unreachable computers of the last batch run go to the queue as a job.
     void queueUnreachable();
     void openSettings();
     void enableMenus();
-    QStringList addressBoxes() const;
 
     std::unique_ptr<Ui::frmTarvoControl> m_ui;
-    ConsoleSettings &m_settings;
-    QString m_programFolder;
+    ConsoleCore &m_core;
     QLabel *m_computerPanel;
     QLabel *m_statusPanel;
     std::unique_ptr<WindowFrontEnd> m_frontEnd;
-    std::unique_ptr<NameTable> m_names;
-    std::unique_ptr<ConsoleTargets> m_targets;
-    AgentConnection *m_connection = nullptr;
     std::unique_ptr<PageContext> m_context;
     ResultList *m_func2Results = nullptr;
     ResultList *m_func5Results = nullptr;
     ResultList *m_batchList = nullptr;
-    BatchRun *m_batch = nullptr;
     NetworkTree *m_tree = nullptr;
     NetworkTreeBinder *m_binder = nullptr;
     FleetMonitor *m_fleet = nullptr;
     FleetTreeMenu *m_fleetMenu = nullptr;
     QList<QAction *> m_pageButtons;
-    QList<QLineEdit *> m_addressBoxes;
+    QList<ConsolePage *> m_pages; // pages 1 to 7
     Func1Page *m_func1 = nullptr;
     Func2Page *m_func2 = nullptr;
     Func3Page *m_func3 = nullptr;

@@ -40,9 +40,10 @@ Func1Page::~Func1Page()
     delete m_ui;
 }
 
-QList<QWidget *> Func1Page::targetFrames() const
+void Func1Page::targetChosen(bool chosen)
 {
-    return {m_ui->frameFunc10, m_ui->frameFunc11};
+    m_ui->frameFunc10->setEnabled(chosen);
+    m_ui->frameFunc11->setEnabled(chosen);
 }
 
 void Func1Page::send(Frame::Code code, const QString &data)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/ui/consolepage.h"
 #include "net/frame.h"
 
 #include <QList>
@@ -14,15 +15,15 @@ class Func1Page;
 }
 
 /// Page 1: remote control of one agent and its settings (fetch, edit, update).
-class Func1Page : public QWidget
+class Func1Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 public:
     explicit Func1Page(PageContext &context, QWidget *parent = nullptr);
     ~Func1Page() override;
 
-    /// The frames a chosen target enables: `frameFunc10` and `frameFunc11`.
-    QList<QWidget *> targetFrames() const;
+    /// A chosen target enables `frameFunc10` and `frameFunc11`.
+    void targetChosen(bool chosen) override;
     const ParameterEditModel &parameters() const { return *m_parameters; }
 
 private:

@@ -5,8 +5,9 @@
 #include "net/frame.h"
 #include "ui_func2page.h"
 
-Func2Page::Func2Page(ResultList &results, QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::Func2Page)
+Func2Page::Func2Page(ResultList &results, const NetworkTree &tree, QWidget *parent)
+    : QWidget(parent), m_ui(new Ui::Func2Page),
+      m_targets(tree, results, [this](bool enabled) { setTargetsEnabled(enabled); })
 {
     m_ui->setupUi(this);
     m_ui->lvwFunc2Result->setModel(&results);
@@ -28,6 +29,7 @@ Func2Page::Func2Page(ResultList &results, QWidget *parent)
         m_ui->cmdFunc2_1->setEnabled(false); // once per run
         Q_EMIT queueRequested();
     });
+    setTargetsEnabled(false); // until computers are ticked
 }
 
 void Func2Page::setQueueEnabled(bool enabled)
@@ -40,7 +42,8 @@ Func2Page::~Func2Page()
     delete m_ui;
 }
 
-QWidget *Func2Page::commandFrame() const
+void Func2Page::setTargetsEnabled(bool enabled)
 {
-    return m_ui->frameFunc20;
+    setEnabled(enabled);
+    m_ui->frameFunc20->setEnabled(enabled);
 }

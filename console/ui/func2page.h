@@ -1,7 +1,11 @@
 #pragma once
 
+#include "console/ui/consolepage.h"
+#include "console/ui/tickedtargets.h"
+
 #include <QWidget>
 
+class NetworkTree;
 class ResultList;
 
 namespace Ui {
@@ -9,15 +13,16 @@ class Func2Page;
 }
 
 /// Page 2: remote control of the ticked computers, handed to the batch workers.
-class Func2Page : public QWidget
+class Func2Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 public:
-    Func2Page(ResultList &results, QWidget *parent = nullptr);
+    /// `results` lists the ticked computers of `tree`.
+    Func2Page(ResultList &results, const NetworkTree &tree, QWidget *parent = nullptr);
     ~Func2Page() override;
 
-    /// `frameFunc20`, the batch buttons' frame.
-    QWidget *commandFrame() const;
+    void pageShown() override { m_targets.refill(); }
+    void ticksChanged(const QStringList &keys) override { m_targets.apply(keys); }
 
     /// The queue button: enabled after a run that left computers unreachable.
     void setQueueEnabled(bool enabled);
@@ -30,5 +35,9 @@ Q_SIGNALS:
     void queueRequested();
 
 private:
+    /// The page and `frameFunc20`, the batch buttons' frame.
+    void setTargetsEnabled(bool enabled);
+
     Ui::Func2Page *m_ui;
+    TickedTargets m_targets;
 };

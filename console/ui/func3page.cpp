@@ -37,9 +37,11 @@ Func3Page::~Func3Page()
     delete m_ui;
 }
 
-void Func3Page::targetChosen()
+void Func3Page::targetChosen(bool chosen)
 {
-    m_ui->cmdFunc3_1->setEnabled(false);
+    setEnabled(chosen);
+    if (chosen)
+        m_ui->cmdFunc3_1->setEnabled(false);
 }
 
 QString Func3Page::selectedFile() const

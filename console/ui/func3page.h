@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/ui/consolepage.h"
+
 #include <QWidget>
 
 class QStandardItemModel;
@@ -11,15 +13,16 @@ class Func3Page;
 }
 
 /// Page 3: the files of the agent's folder and the view of one of them.
-class Func3Page : public QWidget
+class Func3Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 public:
     explicit Func3Page(PageContext &context, QWidget *parent = nullptr);
     ~Func3Page() override;
 
-    /// A target was chosen: "表示(&V)" waits until a file is chosen.
-    void targetChosen();
+    /// The page acts on a chosen target only; once one is chosen, "表示(&V)" waits until a file
+    /// is chosen.
+    void targetChosen(bool chosen) override;
     QStandardItemModel &files() const { return *m_files; }
     /// The file view window, once a data file has been shown.
     frmFileView *fileView() const { return m_fileView; }

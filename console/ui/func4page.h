@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/ui/consolepage.h"
+
 #include <QWidget>
 
 struct PageContext;
@@ -9,13 +11,15 @@ class Func4Page;
 }
 
 /// Page 4: the agent's status log.
-class Func4Page : public QWidget
+class Func4Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 public:
     explicit Func4Page(PageContext &context, QWidget *parent = nullptr);
     ~Func4Page() override;
     QString logText() const;
+    /// The page acts on a chosen target only.
+    void targetChosen(bool chosen) override { setEnabled(chosen); }
 
 private:
     void fetch();

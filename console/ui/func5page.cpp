@@ -15,10 +15,11 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-Func5Page::Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QString &startFolder,
-                     QWidget *parent)
+Func5Page::Func5Page(ResultList &results, const NetworkTree &tree, ConsoleFrontEnd &frontEnd,
+                     const QString &startFolder, QWidget *parent)
     : QWidget(parent), m_ui(new Ui::Func5Page), m_frontEnd(frontEnd),
-      m_folders(new QFileSystemModel(this)), m_files(new QFileSystemModel(this))
+      m_folders(new QFileSystemModel(this)), m_files(new QFileSystemModel(this)),
+      m_targets(tree, results, [this](bool enabled) { setTargetsEnabled(enabled); })
 {
     m_ui->setupUi(this);
     m_ui->lvwFunc5Result->setModel(&results);
@@ -58,6 +59,7 @@ Func5Page::Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QStri
         m_ui->cmdFunc5_5->setEnabled(false); // once per run
         Q_EMIT queueRequested();
     });
+    setTargetsEnabled(false); // until computers are ticked
 }
 
 void Func5Page::setQueueEnabled(bool enabled)
@@ -142,6 +144,12 @@ void Func5Page::keepChoice()
     }
     m_ui->File1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_ui->File1->viewport()->update();
+}
+
+void Func5Page::setTargetsEnabled(bool enabled)
+{
+    setEnabled(enabled);
+    setDistributionEnabled(enabled);
 }
 
 void Func5Page::setDistributionEnabled(bool enabled)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "console/ui/consolepage.h"
+#include "console/ui/tickedtargets.h"
+
 #include <QWidget>
 
 class ConsoleFrontEnd;
+class NetworkTree;
 class QFileSystemModel;
 class ResultList;
 
@@ -11,13 +15,17 @@ class Func5Page;
 }
 
 /// Page 5: a file chosen on this computer distributed to the ticked computers.
-class Func5Page : public QWidget
+class Func5Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 public:
-    Func5Page(ResultList &results, ConsoleFrontEnd &frontEnd, const QString &startFolder,
-              QWidget *parent = nullptr);
+    /// `results` lists the ticked computers of `tree`.
+    Func5Page(ResultList &results, const NetworkTree &tree, ConsoleFrontEnd &frontEnd,
+              const QString &startFolder, QWidget *parent = nullptr);
     ~Func5Page() override;
+
+    void pageShown() override { m_targets.refill(); }
+    void ticksChanged(const QStringList &keys) override { m_targets.apply(keys); }
 
     /// `frameFunc50` (the file choice) and the three distribution buttons, enabled together.
     void setDistributionEnabled(bool enabled);
@@ -45,6 +53,8 @@ private:
     void setButtonsEnabled(bool enabled);
     void takeChoice();
     void keepChoice();
+    /// The page, the file choice and the distribution buttons.
+    void setTargetsEnabled(bool enabled);
 
     Ui::Func5Page *m_ui;
     ConsoleFrontEnd &m_frontEnd;
@@ -52,4 +62,5 @@ private:
     QFileSystemModel *m_files;
     QString m_chosen;
     bool m_listChanging = false;
+    TickedTargets m_targets;
 };

@@ -23,6 +23,7 @@ void addAsTab(QTabWidget *tabs, QWidget *part)
 
 Func6Page::Func6Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent)
     : QWidget(parent)
+    , m_settings(settings)
     , m_agent(new Func6AgentSettings(dialogs, this))
     , m_definitions(new Func6Definitions(dialogs, this))
     , m_fields(new Func6Fields(dialogs, std::move(settings), m_definitions->definitions(), this))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/sqlsettings.h"
+#include "console/ui/consolepage.h"
 
 #include <QWidget>
 
@@ -13,7 +14,7 @@ class Func6Fields;
 
 /// Page 6 "システム環境管理" (frameFunc6): the agent settings file beside the definition file
 /// and the database fields, one tab each. The main window places it into its page frame.
-class Func6Page : public QWidget
+class Func6Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 
@@ -24,13 +25,16 @@ public:
     Func6Definitions *definitions() const { return m_definitions; }
     Func6Fields *fields() const { return m_fields; }
 
-    /// What the main window does when it shows the page: the table label takes SqlTable.
+    /// The table label.
     void setTableLabel(const QString &table);
+    /// The table label takes SqlTable as it is now.
+    void pageShown() override { setTableLabel(m_settings().table); }
 
 Q_SIGNALS:
     void explanationRequested(const QString &file);
 
 private:
+    std::function<SqlSettings()> m_settings;
     Func6AgentSettings *m_agent;
     Func6Definitions *m_definitions;
     Func6Fields *m_fields;

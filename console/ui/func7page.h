@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/querypage.h"
+#include "console/ui/consolepage.h"
 
 #include <QWidget>
 
@@ -14,7 +15,7 @@ class PageDialogs;
 class QListWidgetItem;
 
 /// Page 7 "データベース参照" (frameFunc7): pick columns and a condition, show the result.
-class Func7Page : public QWidget
+class Func7Page : public QWidget, public ConsolePage
 {
     Q_OBJECT
 
@@ -22,8 +23,10 @@ public:
     Func7Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent = nullptr);
     ~Func7Page() override;
 
-    /// The table label, set whenever the page is shown.
+    /// The table label.
     void setTableLabel(const QString &table);
+    /// The table label takes SqlTable as it is now.
+    void pageShown() override { setTableLabel(m_settings().table); }
     /// The statement "一覧表示(&L)" builds from the page as it is.
     QString queryText() const;
 

@@ -1,5 +1,6 @@
 // `TarvoControl keygen`: the key file a site deploys, as the administrator gets it.
 #include "console/cli/consolecli.h"
+#include "console/consolecore.h"
 #include "net/pskkeyfile.h"
 
 #include <QFile>
@@ -40,7 +41,8 @@ Run keygen(const QStringList &arguments)
         return run;
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
-    run.status = RunCliCommand(*options, out, err);
+    ConsoleCore core(ConsoleCore::CommandLineWorkerDelayMs);
+    run.status = RunCliCommand(*options, core, out, err);
     run.out = readAll(out);
     run.err = readAll(err);
     return run;

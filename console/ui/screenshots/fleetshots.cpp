@@ -3,6 +3,7 @@
 // window as OUTDIR/<objectName>[-<page>].png. FILE is the file chosen for distribution.
 #include "console/batchrun.h"
 #include "console/batchworker.h"
+#include "console/consolecore.h"
 #include "console/consolesettings.h"
 #include "console/networktree.h"
 #include "console/resultlist.h"
@@ -85,8 +86,9 @@ int runFleetShots(int argc, char **argv)
     QDir().mkpath(g_out);
     const QString distributed = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
 
-    ConsoleSettings settings = LoadConsoleSettings(folder);
-    frmTarvoControl window(settings, folder);
+    ConsoleCore core(ConsoleCore::WindowWorkerDelayMs);
+    core.open(folder);
+    frmTarvoControl window(core);
     window.resize(1100, 720);
     window.show();
 
@@ -135,7 +137,7 @@ int runFleetShots(int argc, char **argv)
     window.showPage(2);
     inventory->setCheckState(0, Qt::Checked);
     bool workerSaved = false;
-    QObject::connect(&window.batch(), &BatchRun::workerStarted, &window, [&](BatchWorker *worker) {
+    QObject::connect(&core.batch(), &BatchRun::workerStarted, &window, [&](BatchWorker *worker) {
         if (workerSaved)
             return;
         workerSaved = true;
@@ -150,7 +152,7 @@ int runFleetShots(int argc, char **argv)
         });
     });
     press(window, u"cmdFunc20_1"_s);
-    waitFor([&] { return !window.batch().isRunning(); }, 60000);
+    waitFor([&] { return !core.batch().isRunning(); }, 60000);
     save(window, u"frmTarvoControl-2"_s);
 
     // Page 5: the chosen file distributed to every ticked computer.
@@ -161,7 +163,7 @@ int runFleetShots(int argc, char **argv)
         const QFileInfo file(distributed);
         window.func5().chooseFile(file.absolutePath(), file.fileName());
         press(window, u"cmdFunc5_0"_s);
-        waitFor([&] { return !window.batch().isRunning(); }, 60000);
+        waitFor([&] { return !core.batch().isRunning(); }, 60000);
     }
     save(window, u"frmTarvoControl-5"_s);
     window.showPage(6);
@@ -170,7 +172,7 @@ int runFleetShots(int argc, char **argv)
     save(window, u"frmTarvoControl-7"_s);
     window.showPage(1);
 
-    frmSetting setting(settings, window.frontEnd(), &window);
+    frmSetting setting(core.settings(), window.frontEnd(), &window);
     setting.show();
     save(setting, u"frmSetting"_s);
     setting.close();

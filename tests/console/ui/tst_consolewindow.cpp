@@ -3,8 +3,8 @@
 #include "common/clock.h"
 #include "console/batchrun.h"
 #include "console/batchworker.h"
+#include "console/consolecore.h"
 #include "console/consoletargets.h"
-#include "console/consolesettings.h"
 #include "console/jobqueue.h"
 #include "console/networktree.h"
 #include "console/resultlist.h"
@@ -91,7 +91,7 @@ private:
     std::unique_ptr<AgentFolder> m_secondFolder;
     std::unique_ptr<AgentProcess> m_second;
     QTemporaryDir m_console;
-    ConsoleSettings m_settings;
+    std::unique_ptr<ConsoleCore> m_core;
     std::unique_ptr<frmTarvoControl> m_window;
 };
 
@@ -116,8 +116,9 @@ void TestConsoleWindow::initTestCase()
         inventory += u"pc%1.invalid=%2\r\n"_s.arg(i + 1).arg(FleetAddresses.at(i));
     inventory += u"[別館]\r\npc9.invalid=127.0.0.9\r\n"_s; // a group nobody expands
     writeCp932(m_console.filePath(u"TarvoNetwork.ini"_s), inventory);
-    m_settings = LoadConsoleSettings(m_console.path());
-    m_window = std::make_unique<frmTarvoControl>(m_settings, m_console.path());
+    m_core = std::make_unique<ConsoleCore>(ConsoleCore::WindowWorkerDelayMs);
+    m_core->open(m_console.path());
+    m_window = std::make_unique<frmTarvoControl>(*m_core);
     m_window->show();
     QVERIFY(m_window->loaded());
     QCOMPARE(m_window->windowTitle(), u"TarvoControl"_s);
@@ -139,12 +140,13 @@ void TestConsoleWindow::initTestCase()
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualItemRect(group->child(0)).center());
     QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
-    QCOMPARE(m_window->targets().targetHost(), u"pc1.invalid"_s);
+    QCOMPARE(m_core->targets().targetHost(), u"pc1.invalid"_s);
 }
 
 void TestConsoleWindow::cleanupTestCase()
 {
     m_window.reset();
+    m_core.reset();
 }
 
 void TestConsoleWindow::singleTargetPages_data()
@@ -212,7 +214,7 @@ void TestConsoleWindow::addressBoxes()
     QTest::keyClicks(find<QLineEdit>(u"txtIPAddress_2"_s), u"0"_s);
     QTest::keyClicks(find<QLineEdit>(u"txtIPAddress_3"_s), u"1."_s);
     QCOMPARE(find<QLineEdit>(u"txtIPAddress_3"_s)->text(), u"1"_s);
-    QCOMPARE(m_window->targets().targetHost(), u"255.0.0.1"_s);
+    QCOMPARE(m_core->targets().targetHost(), u"255.0.0.1"_s);
     QVERIFY(find<QWidget>(u"frameFunc10"_s)->isEnabled());
     // A click selects the number, so that typing replaces it; Ctrl+A selects it too.
     m_window->activateWindow();
@@ -223,7 +225,7 @@ void TestConsoleWindow::addressBoxes()
     QCOMPARE(box0->text(), u"3"_s);
     QTest::keyClick(box1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box1, u"7"_s);
-    QCOMPARE(m_window->targets().targetHost(), u"3.7.0.1"_s);
+    QCOMPARE(m_core->targets().targetHost(), u"3.7.0.1"_s);
 }
 
 void TestConsoleWindow::pageSwitch_data()
@@ -255,7 +257,7 @@ void TestConsoleWindow::pageSwitch()
     QCOMPARE(find<QWidget>(u"txtIPAddress_0"_s)->isVisibleTo(m_window.get()), addressBoxes);
     QCOMPARE(find<QWidget>(u"frameFunc%1"_s.arg(page))->isVisible(), true);
     if (page >= 6)
-        QVERIFY(find<QLabel>(u"lblFunc%1Table"_s.arg(page))->text().endsWith(m_settings.SqlTable));
+        QVERIFY(find<QLabel>(u"lblFunc%1Table"_s.arg(page))->text().endsWith(m_core->settings().SqlTable));
     // At its natural size, which leaves a 1280x900 screen room for the frame, no page scrolls.
     const QSize natural = m_window->naturalSize();
     QVERIFY2(natural.width() <= 1264 && natural.height() <= 852,
@@ -335,13 +337,13 @@ void TestConsoleWindow::batchWithTwoSlots()
     QVERIFY(find<QWidget>(u"frameFunc20"_s)->isEnabled());
 
     int mostWindows = 0;
-    connect(&m_window->batch(), &BatchRun::workerStarted, this,
+    connect(&m_core->batch(), &BatchRun::workerStarted, this,
             [&] { QTimer::singleShot(0, this, [&] { mostWindows = std::max(mostWindows, openWorkerWindows()); }); });
-    QSignalSpy finished(&m_window->batch(), &BatchRun::finished);
+    QSignalSpy finished(&m_core->batch(), &BatchRun::finished);
     click(u"cmdFunc20_1"_s);
     QVERIFY(!find<QWidget>(u"frameFunc20"_s)->isEnabled());
     QVERIFY(finished.wait(30000));
-    QCOMPARE(m_window->batch().peakWorkers(), 2);
+    QCOMPARE(m_core->batch().peakWorkers(), 2);
     QVERIFY(mostWindows >= 1 && mostWindows <= 2);
     QTRY_COMPARE(openWorkerWindows(), 0);
     for (int row = 0; row < rows.rowCount(); ++row) {
@@ -390,8 +392,8 @@ void TestConsoleWindow::batchWithTwoSlots()
     });
     Q_EMIT m_window->findChild<Func2Page *>()->batchRequested(130);
     QCOMPARE(box, u"一括処理の実行中です。終了してから実行してください。"_s);
-    QCOMPARE(m_window->batch().code(), 140);
-    QVERIFY(m_window->batch().isRunning());
+    QCOMPARE(m_core->batch().code(), 140);
+    QVERIFY(m_core->batch().isRunning());
     // Closing a worker's window ends that worker: its row says so, the run goes on.
     frmClient *worker = nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -401,7 +403,7 @@ void TestConsoleWindow::batchWithTwoSlots()
     worker->close();
     const QStringList cancelled{host, u"NG"_s, u"中止しました！"_s};
     QTRY_VERIFY(rows.rows().contains(cancelled));
-    QVERIFY(m_window->batch().isRunning());
+    QVERIFY(m_core->batch().isRunning());
     // Closing while the run goes on asks first; "no" (the default) keeps it running.
     QString question;
     auto answer = [&question](QMessageBox::StandardButton button) {
@@ -415,7 +417,7 @@ void TestConsoleWindow::batchWithTwoSlots()
     answer(QMessageBox::No);
     QVERIFY(!m_window->close());
     QVERIFY(question.startsWith(u"一括処理の実行中です。"_s));
-    QVERIFY(m_window->batch().isRunning());
+    QVERIFY(m_core->batch().isRunning());
     answer(QMessageBox::Yes);
     QVERIFY(m_window->close());
     QTRY_COMPARE(openWorkerWindows(), 0);

@@ -1,7 +1,7 @@
 // The tree's context menu offscreen: "状態を確認" on a group fills the status list window as the
 // answers arrive and marks the computer nodes up or down; "Wake-on-LAN" sends the packets.
 #include "common/versioninfo.h"
-#include "console/consolesettings.h"
+#include "console/consolecore.h"
 #include "console/ui/fleettreemenu.h"
 #include "console/ui/frmfleetstatus.h"
 #include "console/ui/frmtarvocontrol.h"
@@ -44,8 +44,9 @@ void TestFleetWindow::statusAndWakeFromTheMenu()
           "WakePort=%2\r\n"_s.arg(agentFolder.port()).arg(listener.localPort()));
     write(u"TarvoNetwork.ini"_s,
           u"[教室]\r\npc-up.invalid=127.0.4.51,00:11:22:33:44:51\r\npc-off.invalid=127.0.4.59\r\n"_s);
-    ConsoleSettings settings = LoadConsoleSettings(console.path());
-    frmTarvoControl window(settings, console.path());
+    ConsoleCore core(ConsoleCore::WindowWorkerDelayMs);
+    core.open(console.path());
+    frmTarvoControl window(core);
     window.show();
     QVERIFY(window.loaded());
 
