@@ -6,7 +6,7 @@
 #include "ui_func2page.h"
 
 Func2Page::Func2Page(ResultList &results, QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::Func2Page)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Func2Page>())
 {
     m_ui->setupUi(this);
     m_ui->lvwFunc2Result->setModel(&results);
@@ -35,10 +35,7 @@ void Func2Page::setQueueEnabled(bool enabled)
     m_ui->cmdFunc2_1->setEnabled(enabled);
 }
 
-Func2Page::~Func2Page()
-{
-    delete m_ui;
-}
+Func2Page::~Func2Page() = default;
 
 QWidget *Func2Page::commandFrame() const
 {

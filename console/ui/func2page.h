@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class ResultList;
 
 namespace Ui {
@@ -30,5 +32,5 @@ Q_SIGNALS:
     void queueRequested();
 
 private:
-    Ui::Func2Page *m_ui;
+    std::unique_ptr<Ui::Func2Page> m_ui;
 };

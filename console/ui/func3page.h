@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QStandardItemModel;
 class frmFileView;
 struct PageContext;
@@ -32,7 +34,7 @@ private:
     QString selectedFile() const;
 
     PageContext &m_context;
-    Ui::Func3Page *m_ui;
+    std::unique_ptr<Ui::Func3Page> m_ui;
     QStandardItemModel *m_files;
     frmFileView *m_fileView = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 struct PageContext;
 
 namespace Ui {
@@ -22,5 +24,5 @@ private:
     void showStatusLog(const QString &body);
 
     PageContext &m_context;
-    Ui::Func4Page *m_ui;
+    std::unique_ptr<Ui::Func4Page> m_ui;
 };

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class ConsoleFrontEnd;
 class QFileSystemModel;
 class ResultList;
@@ -46,7 +48,7 @@ private:
     void takeChoice();
     void keepChoice();
 
-    Ui::Func5Page *m_ui;
+    std::unique_ptr<Ui::Func5Page> m_ui;
     ConsoleFrontEnd &m_frontEnd;
     QFileSystemModel *m_folders;
     QFileSystemModel *m_files;

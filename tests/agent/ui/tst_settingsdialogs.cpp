@@ -1,8 +1,13 @@
-#include "agent/ui/frmsetting.h"
+#include "agent/ui/frmagentsetting.h"
 #include "agent/ui/frmsettingftp.h"
 #include "support_modal.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,7 +69,7 @@ QByteArray TestSettingsDialogs::iniBytes() const
 
 void TestSettingsDialogs::settingDialog()
 {
-    FrmSetting dialog(m_ini, Title);
+    frmAgentSetting dialog(m_ini, Title);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), u"設定 - TarvoAgent"_s);
     QCOMPARE(child<QLineEdit>(dialog, u"txtPort"_s)->text(), u"8000"_s);
@@ -113,7 +118,7 @@ void TestSettingsDialogs::settingDialog()
 
 void TestSettingsDialogs::ftpDialog()
 {
-    FrmSettingFtp dialog(m_ini, Title);
+    frmSettingFtp dialog(m_ini, Title);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), u"FTP送信設定 - TarvoAgent"_s);
     QVERIFY(child<QRadioButton>(dialog, u"optBin"_s)->isChecked());
