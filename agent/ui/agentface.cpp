@@ -9,6 +9,6 @@ AgentWindowFace::AgentWindowFace(AgentCore &core, SingleInstance &instance, cons
       m_window(core, m_panels, programTitle, iniPath, std::move(hasTray))
 {
     QObject::connect(&instance, &SingleInstance::activationRequested, &m_window,
-                     &FrmTarvoAgent::restoreWindow);
+                     &frmTarvoAgent::restoreWindow);
     m_window.show();
 }

@@ -18,9 +18,9 @@ public:
                     const QString &programTitle, const QString &iniPath,
                     std::function<bool()> hasTray);
 
-    FrmTarvoAgent &window() { return m_window; }
+    frmTarvoAgent &window() { return m_window; }
 
 private:
     StatusPanels m_panels;
-    FrmTarvoAgent m_window;
+    frmTarvoAgent m_window;
 };

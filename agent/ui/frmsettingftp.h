@@ -1,17 +1,23 @@
 #pragma once
 
 #include "agent/ui/settingsdialog.h"
-#include "ui_frmsettingftp.h"
+
+#include <memory>
+
+namespace Ui {
+class frmSettingFtp;
+}
 
 /// The FTP step's settings, behind "設定(&F)".
-class FrmSettingFtp : public SettingsDialog
+class frmSettingFtp : public SettingsDialog
 {
     Q_OBJECT
 public:
-    FrmSettingFtp(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    frmSettingFtp(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    ~frmSettingFtp() override;
 
 private:
     void showProxy(bool checked);
 
-    Ui::frmSettingFtp ui;
+    std::unique_ptr<Ui::frmSettingFtp> m_ui;
 };

@@ -1,13 +1,17 @@
 #include "agent/ui/frmsettingmail.h"
 
 #include "agent/settingsforms.h"
+#include "ui_frmsettingmail.h"
 
 using namespace Qt::StringLiterals;
 
-FrmSettingMail::FrmSettingMail(const QString &iniPath, const QString &programTitle,
+frmSettingMail::frmSettingMail(const QString &iniPath, const QString &programTitle,
                                QWidget *parent)
-    : SettingsDialog(SettingsForms::mail(iniPath), programTitle, parent)
+    : SettingsDialog(SettingsForms::mail(iniPath), programTitle, parent),
+      m_ui(std::make_unique<Ui::frmSettingMail>())
 {
-    ui.setupUi(this);
-    attach(u"メール送信設定"_s, ui.cmdButton_0, ui.cmdButton_1);
+    m_ui->setupUi(this);
+    attach(u"メール送信設定"_s, m_ui->cmdButton_0, m_ui->cmdButton_1);
 }
+
+frmSettingMail::~frmSettingMail() = default;

@@ -1,15 +1,21 @@
 #pragma once
 
 #include "agent/ui/settingsdialog.h"
-#include "ui_frmsettingmail.h"
+
+#include <memory>
+
+namespace Ui {
+class frmSettingMail;
+}
 
 /// The mail step's settings, behind "設定(&M)".
-class FrmSettingMail : public SettingsDialog
+class frmSettingMail : public SettingsDialog
 {
     Q_OBJECT
 public:
-    FrmSettingMail(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    frmSettingMail(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    ~frmSettingMail() override;
 
 private:
-    Ui::frmSettingMail ui;
+    std::unique_ptr<Ui::frmSettingMail> m_ui;
 };

@@ -1,15 +1,21 @@
 #pragma once
 
 #include "agent/ui/settingsdialog.h"
-#include "ui_frmsettingsql.h"
+
+#include <memory>
+
+namespace Ui {
+class frmSettingSql;
+}
 
 /// The SQL step's settings, behind "設定(&Q)".
-class FrmSettingSql : public SettingsDialog
+class frmSettingSql : public SettingsDialog
 {
     Q_OBJECT
 public:
-    FrmSettingSql(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    frmSettingSql(const QString &iniPath, const QString &programTitle, QWidget *parent = nullptr);
+    ~frmSettingSql() override;
 
 private:
-    Ui::frmSettingSql ui;
+    std::unique_ptr<Ui::frmSettingSql> m_ui;
 };

@@ -4,8 +4,9 @@
 #include "agent/statuslogmodel.h"
 #include "agent/statuspanels.h"
 #include "agent/ui/agenticon.h"
-#include "agent/ui/frmsetting.h"
+#include "agent/ui/frmagentsetting.h"
 #include "common/versioninfo.h"
+#include "ui_frmtarvoagent.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -22,38 +23,39 @@ enum Panel { ComputerName, Address, RunState, Date, Time, PanelCount };
 
 } // namespace
 
-FrmTarvoAgent::FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle,
+frmTarvoAgent::frmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle,
                              QString iniPath, std::function<bool()> hasTray, QWidget *parent)
-    : QMainWindow(parent), m_core(core), m_panels(panels),
-      m_programTitle(std::move(programTitle)), m_iniPath(std::move(iniPath)),
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::frmTarvoAgent>()), m_core(core),
+      m_panels(panels), m_programTitle(std::move(programTitle)), m_iniPath(std::move(iniPath)),
       m_hasTray(std::move(hasTray))
 {
-    ui.setupUi(this);
+    m_ui->setupUi(this);
     setWindowTitle(m_programTitle);
     setWindowIcon(agentIcon());
     if (const QScreen *shown = screen())
         move(agentWindowPosition(shown->geometry(), frameGeometry().size()));
 
     m_logModel = new StatusLogModel(core.statusLog(), this);
-    ui.lstLog->setModel(m_logModel);
+    m_ui->lstLog->setModel(m_logModel);
     // The model takes a burst of lines in at once: the newest is selected once per burst.
     connect(m_logModel, &QAbstractItemModel::rowsInserted, this,
-            &FrmTarvoAgent::selectNewestLine);
+            &frmTarvoAgent::selectNewestLine);
     selectNewestLine();
 
-    const QList<QPushButton *> cmdButton = {ui.cmdButton_0, ui.cmdButton_1, ui.cmdButton_2};
+    const QList<QPushButton *> cmdButton = {m_ui->cmdButton_0, m_ui->cmdButton_1,
+                                            m_ui->cmdButton_2};
     connect(cmdButton.at(0), &QPushButton::clicked, &core, &AgentCore::Start);
     connect(cmdButton.at(1), &QPushButton::clicked, &core, &AgentCore::Stop);
     connect(cmdButton.at(2), &QPushButton::clicked, &core, &AgentCore::Exit);
-    connect(ui.mnuFileStart, &QAction::triggered, &core, &AgentCore::Start);
-    connect(ui.mnuFileStop, &QAction::triggered, &core, &AgentCore::Stop);
-    connect(ui.mnuFileExit, &QAction::triggered, &core, &AgentCore::Exit);
-    connect(ui.mnuOptionSetting, &QAction::triggered, this, &FrmTarvoAgent::openSettings);
-    connect(ui.mnuHelpAbout, &QAction::triggered, this, &FrmTarvoAgent::showAbout);
+    connect(m_ui->mnuFileStart, &QAction::triggered, &core, &AgentCore::Start);
+    connect(m_ui->mnuFileStop, &QAction::triggered, &core, &AgentCore::Stop);
+    connect(m_ui->mnuFileExit, &QAction::triggered, &core, &AgentCore::Exit);
+    connect(m_ui->mnuOptionSetting, &QAction::triggered, this, &frmTarvoAgent::openSettings);
+    connect(m_ui->mnuHelpAbout, &QAction::triggered, this, &frmTarvoAgent::showAbout);
 
     addPanels();
-    connect(&core, &AgentCore::runStateChanged, this, &FrmTarvoAgent::showRunState);
-    connect(&panels, &StatusPanels::clockChanged, this, &FrmTarvoAgent::showClock);
+    connect(&core, &AgentCore::runStateChanged, this, &frmTarvoAgent::showRunState);
+    connect(&panels, &StatusPanels::clockChanged, this, &frmTarvoAgent::showClock);
     showRunState(core.isStarted());
     showClock();
 
@@ -64,9 +66,9 @@ FrmTarvoAgent::FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString prog
     });
 }
 
-FrmTarvoAgent::~FrmTarvoAgent() = default;
+frmTarvoAgent::~frmTarvoAgent() = default;
 
-void FrmTarvoAgent::addPanels()
+void frmTarvoAgent::addPanels()
 {
     for (int index = 0; index < PanelCount; ++index) {
         auto *label = new QLabel(this);
@@ -74,7 +76,7 @@ void FrmTarvoAgent::addPanels()
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMargin(1);
         // The name and the address take the room; state, date and time keep their width.
-        ui.StatusBar1->addPermanentWidget(label, index <= Address ? 1 : 0);
+        m_ui->StatusBar1->addPermanentWidget(label, index <= Address ? 1 : 0);
         m_panelLabels << label;
     }
     m_panelLabels.at(ComputerName)->setText(m_panels.computerName());
@@ -83,38 +85,38 @@ void FrmTarvoAgent::addPanels()
             [this] { m_panelLabels.at(Address)->setText(m_panels.address()); });
 }
 
-void FrmTarvoAgent::showRunState(bool started)
+void frmTarvoAgent::showRunState(bool started)
 {
     m_panelLabels.at(RunState)->setText(m_core.runStateText());
-    ui.cmdButton_0->setEnabled(!started);
-    ui.mnuFileStart->setEnabled(!started);
-    ui.cmdButton_1->setEnabled(started);
-    ui.mnuFileStop->setEnabled(started);
+    m_ui->cmdButton_0->setEnabled(!started);
+    m_ui->mnuFileStart->setEnabled(!started);
+    m_ui->cmdButton_1->setEnabled(started);
+    m_ui->mnuFileStop->setEnabled(started);
 }
 
-void FrmTarvoAgent::showClock()
+void frmTarvoAgent::showClock()
 {
     m_panelLabels.at(Date)->setText(m_panels.dateText());
     m_panelLabels.at(Time)->setText(m_panels.timeText());
 }
 
-void FrmTarvoAgent::selectNewestLine()
+void frmTarvoAgent::selectNewestLine()
 {
     const int rows = m_logModel->rowCount();
     if (rows == 0)
         return;
     const QModelIndex newest = m_logModel->index(rows - 1);
-    ui.lstLog->setCurrentIndex(newest);
-    ui.lstLog->scrollTo(newest);
+    m_ui->lstLog->setCurrentIndex(newest);
+    m_ui->lstLog->scrollTo(newest);
 }
 
-void FrmTarvoAgent::openSettings()
+void frmTarvoAgent::openSettings()
 {
-    FrmSetting dialog(m_iniPath, m_programTitle, this);
+    frmAgentSetting dialog(m_iniPath, m_programTitle, this);
     dialog.exec();
 }
 
-void FrmTarvoAgent::showAbout()
+void frmTarvoAgent::showAbout()
 {
     QMessageBox about(this);
     about.setObjectName(u"frmAbout"_s);
@@ -125,11 +127,11 @@ void FrmTarvoAgent::showAbout()
     about.exec();
 }
 
-void FrmTarvoAgent::createTrayIcon()
+void frmTarvoAgent::createTrayIcon()
 {
     m_tray = new QSystemTrayIcon(windowIcon(), this);
     m_tray->setToolTip(m_programTitle);
-    m_tray->setContextMenu(ui.mnuFile);
+    m_tray->setContextMenu(m_ui->mnuFile);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
         // Some notification areas report a click as Trigger and never as a double click.
         if (why == QSystemTrayIcon::DoubleClick || why == QSystemTrayIcon::Trigger)
@@ -137,7 +139,7 @@ void FrmTarvoAgent::createTrayIcon()
     });
 }
 
-void FrmTarvoAgent::restoreWindow()
+void frmTarvoAgent::restoreWindow()
 {
     if (m_tray)
         m_tray->hide();
@@ -147,7 +149,7 @@ void FrmTarvoAgent::restoreWindow()
     activateWindow();
 }
 
-void FrmTarvoAgent::changeEvent(QEvent *event)
+void frmTarvoAgent::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_hasTray())
@@ -162,7 +164,7 @@ void FrmTarvoAgent::changeEvent(QEvent *event)
     });
 }
 
-void FrmTarvoAgent::closeEvent(QCloseEvent *event)
+void frmTarvoAgent::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
     if (m_tray)

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "ui_frmtarvoagent.h"
-
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class AgentCore;
 class QLabel;
@@ -12,18 +11,22 @@ class QSystemTrayIcon;
 class StatusLogModel;
 class StatusPanels;
 
+namespace Ui {
+class frmTarvoAgent;
+}
+
 /// The agent's main window over its core: the Start, Stop and Exit buttons and File menu, the
 /// status log, the status bar, the Option and Help menus, and, where the desktop has a
 /// notification area, the icon the window hides to when minimised.
-class FrmTarvoAgent : public QMainWindow
+class frmTarvoAgent : public QMainWindow
 {
     Q_OBJECT
 public:
     /// `hasTray` tells, each time the window is minimised, whether the desktop has a
     /// notification area now (a panel may come up after an agent started with the session).
-    FrmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle, QString iniPath,
+    frmTarvoAgent(AgentCore &core, StatusPanels &panels, QString programTitle, QString iniPath,
                   std::function<bool()> hasTray, QWidget *parent = nullptr);
-    ~FrmTarvoAgent() override;
+    ~frmTarvoAgent() override;
 
     /// The notification-area icon, or nullptr while the window has not been parked there.
     QSystemTrayIcon *trayIcon() const { return m_tray; }
@@ -45,7 +48,7 @@ private:
     void showAbout();
     void createTrayIcon();
 
-    Ui::frmTarvoAgent ui;
+    std::unique_ptr<Ui::frmTarvoAgent> m_ui;
     AgentCore &m_core;
     StatusPanels &m_panels;
     QString m_programTitle;

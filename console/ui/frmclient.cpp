@@ -4,7 +4,7 @@
 #include "ui_frmclient.h"
 
 frmClient::frmClient(BatchWorker &worker, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_ui(new Ui::frmClient), m_worker(&worker)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmClient>()), m_worker(&worker)
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -34,10 +34,7 @@ frmClient::frmClient(BatchWorker &worker, QWidget *parent)
     connect(&worker, &QObject::destroyed, this, &QWidget::close);
 }
 
-frmClient::~frmClient()
-{
-    delete m_ui;
-}
+frmClient::~frmClient() = default;
 
 void frmClient::closeEvent(QCloseEvent *event)
 {

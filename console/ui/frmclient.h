@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class BatchWorker;
 
 namespace Ui {
@@ -26,6 +28,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    Ui::frmClient *m_ui;
+    std::unique_ptr<Ui::frmClient> m_ui;
     QPointer<BatchWorker> m_worker;
 };

@@ -11,22 +11,22 @@ using namespace Qt::StringLiterals;
 frmDatabase::frmDatabase(PageDialogs &dialogs, const SqlSettings &settings, const QString &queryText,
                          QWidget *parent)
     : QDialog(parent)
-    , ui(std::make_unique<Ui::frmDatabase>())
+    , m_ui(std::make_unique<Ui::frmDatabase>())
     , m_dialogs(dialogs)
     , m_settings(settings)
     , m_queryText(queryText)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setWindowTitle(PageDialogs::title() + u" - DB参照"_s);
-    ui->txtSQL->setPlainText(queryText);
-    ui->Adodc1->setText(settings.table);
-    ui->dgdData->setModel(&m_rows);
-    ui->dgdData->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_ui->txtSQL->setPlainText(queryText);
+    m_ui->Adodc1->setText(settings.table);
+    m_ui->dgdData->setModel(&m_rows);
+    m_ui->dgdData->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // Column widths from the first rows only: measuring every fetched cell delays the first picture.
-    ui->dgdData->horizontalHeader()->setResizeContentsPrecision(20);
-    connect(ui->cmdButton_0, &QAbstractButton::clicked, this, &frmDatabase::refresh);
-    connect(ui->cmdButton_1, &QAbstractButton::clicked, this, &frmDatabase::saveCsv);
-    connect(ui->cmdButton_2, &QAbstractButton::clicked, this, &QDialog::accept);
+    m_ui->dgdData->horizontalHeader()->setResizeContentsPrecision(20);
+    connect(m_ui->cmdButton_0, &QAbstractButton::clicked, this, &frmDatabase::refresh);
+    connect(m_ui->cmdButton_1, &QAbstractButton::clicked, this, &frmDatabase::saveCsv);
+    connect(m_ui->cmdButton_2, &QAbstractButton::clicked, this, &QDialog::accept);
     resize(760, 480);
     refresh();
 }
@@ -36,7 +36,7 @@ frmDatabase::~frmDatabase() = default;
 void frmDatabase::setBusy(bool busy, const QString &waiting)
 {
     m_busy = busy;
-    for (QWidget *button : {ui->cmdButton_0, ui->cmdButton_1})
+    for (QWidget *button : {m_ui->cmdButton_0, m_ui->cmdButton_1})
         button->setEnabled(!busy);
     m_dialogs.setBusy(busy);
     m_dialogs.showStatus(waiting);
@@ -82,7 +82,7 @@ void frmDatabase::showTable(const QueryTable &table)
         }
         m_rows.appendRow(row);
     }
-    ui->dgdData->resizeColumnsToContents();
+    m_ui->dgdData->resizeColumnsToContents();
 }
 
 void frmDatabase::saveCsv()

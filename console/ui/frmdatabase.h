@@ -33,7 +33,7 @@ private:
     void setBusy(bool busy, const QString &waiting = {});
     void showTable(const QueryTable &table);
 
-    std::unique_ptr<Ui::frmDatabase> ui;
+    std::unique_ptr<Ui::frmDatabase> m_ui;
     PageDialogs &m_dialogs;
     SqlSettings m_settings;
     QString m_queryText;

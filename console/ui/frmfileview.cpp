@@ -6,7 +6,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-frmFileView::frmFileView(QWidget *parent) : QDialog(parent), m_ui(new Ui::frmFileView)
+frmFileView::frmFileView(QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmFileView>())
 {
     m_ui->setupUi(this);
     useTextFont(*m_ui->rtfFileView);
@@ -17,10 +18,7 @@ frmFileView::frmFileView(QWidget *parent) : QDialog(parent), m_ui(new Ui::frmFil
     connect(m_ui->cmdClose, &QPushButton::clicked, this, &QDialog::close);
 }
 
-frmFileView::~frmFileView()
-{
-    delete m_ui;
-}
+frmFileView::~frmFileView() = default;
 
 void frmFileView::showFile(const QString &host, const QString &fileName, const QString &body)
 {

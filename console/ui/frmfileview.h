@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class frmFileView;
 }
@@ -18,5 +20,5 @@ public:
     QString text() const;
 
 private:
-    Ui::frmFileView *m_ui;
+    std::unique_ptr<Ui::frmFileView> m_ui;
 };

@@ -11,7 +11,7 @@ using namespace Qt::Literals::StringLiterals;
 
 frmFleetStatus::frmFleetStatus(FleetMonitor &monitor, QString programFolder,
                                ConsoleFrontEnd &frontEnd, QWidget *parent)
-    : QDialog(parent), m_ui(new Ui::frmFleetStatus), m_monitor(monitor),
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmFleetStatus>()), m_monitor(monitor),
       m_programFolder(std::move(programFolder)), m_frontEnd(frontEnd)
 {
     m_ui->setupUi(this);
@@ -28,10 +28,7 @@ frmFleetStatus::frmFleetStatus(FleetMonitor &monitor, QString programFolder,
     updateSummary();
 }
 
-frmFleetStatus::~frmFleetStatus()
-{
-    delete m_ui;
-}
+frmFleetStatus::~frmFleetStatus() = default;
 
 void frmFleetStatus::updateSummary()
 {

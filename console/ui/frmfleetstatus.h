@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class ConsoleFrontEnd;
 class FleetMonitor;
 
@@ -23,7 +25,7 @@ private:
     void updateSummary();
     void save();
 
-    Ui::frmFleetStatus *m_ui;
+    std::unique_ptr<Ui::frmFleetStatus> m_ui;
     FleetMonitor &m_monitor;
     QString m_programFolder;
     ConsoleFrontEnd &m_frontEnd;

@@ -16,7 +16,7 @@ QString frmHelp::guideFileName()
 }
 
 frmHelp::frmHelp(const QString &programFolder, const QIcon &icon, QWidget *parent)
-    : QDialog(parent), m_ui(new Ui::frmHelp),
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmHelp>()),
       m_guidePath(QDir(programFolder).filePath(guideFileName()))
 {
     m_ui->setupUi(this);
@@ -28,10 +28,7 @@ frmHelp::frmHelp(const QString &programFolder, const QIcon &icon, QWidget *paren
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-frmHelp::~frmHelp()
-{
-    delete m_ui;
-}
+frmHelp::~frmHelp() = default;
 
 bool frmHelp::openGuide() const
 {

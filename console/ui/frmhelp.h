@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class frmHelp;
 }
@@ -22,7 +24,7 @@ public:
     bool openGuide() const;
 
 private:
-    Ui::frmHelp *m_ui;
+    std::unique_ptr<Ui::frmHelp> m_ui;
     QString m_guidePath;
 };
 

@@ -10,7 +10,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 frmInformation::frmInformation(const QString &folder, const QString &file, QWidget *parent)
-    : QDialog(parent), m_ui(new Ui::frmInformation)
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmInformation>())
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_ui->setupUi(this);
@@ -21,10 +21,7 @@ frmInformation::frmInformation(const QString &folder, const QString &file, QWidg
     QApplication::restoreOverrideCursor();
 }
 
-frmInformation::~frmInformation()
-{
-    delete m_ui;
-}
+frmInformation::~frmInformation() = default;
 
 QString frmInformation::text() const
 {

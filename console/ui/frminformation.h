@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class frmInformation;
 }
@@ -16,5 +18,5 @@ public:
     QString text() const;
 
 private:
-    Ui::frmInformation *m_ui;
+    std::unique_ptr<Ui::frmInformation> m_ui;
 };

@@ -11,7 +11,8 @@
 using namespace Qt::Literals::StringLiterals;
 
 frmSetting::frmSetting(ConsoleSettings &settings, ConsoleFrontEnd &frontEnd, QWidget *parent)
-    : QDialog(parent), m_ui(new Ui::frmSetting), m_settings(settings), m_frontEnd(frontEnd)
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmSetting>()), m_settings(settings),
+      m_frontEnd(frontEnd)
 {
     m_ui->setupUi(this);
     setWindowTitle(u"設定 - "_s + ApplicationTitle());
@@ -31,10 +32,7 @@ frmSetting::frmSetting(ConsoleSettings &settings, ConsoleFrontEnd &frontEnd, QWi
     connect(m_ui->cmdButton_1, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-frmSetting::~frmSetting()
-{
-    delete m_ui;
-}
+frmSetting::~frmSetting() = default;
 
 bool frmSetting::eventFilter(QObject *watched, QEvent *event)
 {

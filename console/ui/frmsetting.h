@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class ConsoleFrontEnd;
 struct ConsoleSettings;
 
@@ -21,7 +23,7 @@ private:
     void save();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    Ui::frmSetting *m_ui;
+    std::unique_ptr<Ui::frmSetting> m_ui;
     ConsoleSettings &m_settings;
     ConsoleFrontEnd &m_frontEnd;
 };

@@ -26,7 +26,7 @@ private:
     void showCondition(int index);
     void acceptChoice();
 
-    std::unique_ptr<Ui::frmTiming> ui;
+    std::unique_ptr<Ui::frmTiming> m_ui;
     PageDialogs &m_dialogs;
     std::array<QString, 3> m_timer;
 };

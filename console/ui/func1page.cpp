@@ -10,7 +10,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 Func1Page::Func1Page(PageContext &context, QWidget *parent)
-    : QWidget(parent), m_context(context), m_ui(new Ui::Func1Page),
+    : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::Func1Page>()),
       m_parameters(new ParameterEditModel(this))
 {
     m_ui->setupUi(this);
@@ -35,10 +35,7 @@ Func1Page::Func1Page(PageContext &context, QWidget *parent)
     m_ui->cmdFunc1Edit->setEnabled(false);
 }
 
-Func1Page::~Func1Page()
-{
-    delete m_ui;
-}
+Func1Page::~Func1Page() = default;
 
 void Func1Page::targetChosen(bool chosen)
 {

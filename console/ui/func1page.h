@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
+
 class ParameterEditModel;
 class QPushButton;
 struct PageContext;
@@ -35,6 +37,6 @@ private:
     void confirmEdit();
 
     PageContext &m_context;
-    Ui::Func1Page *m_ui;
+    std::unique_ptr<Ui::Func1Page> m_ui;
     ParameterEditModel *m_parameters;
 };

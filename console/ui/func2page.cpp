@@ -6,7 +6,7 @@
 #include "ui_func2page.h"
 
 Func2Page::Func2Page(ResultList &results, const NetworkTree &tree, QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::Func2Page),
+    : QWidget(parent), m_ui(std::make_unique<Ui::Func2Page>()),
       m_targets(tree, results, [this](bool enabled) { setTargetsEnabled(enabled); })
 {
     m_ui->setupUi(this);
@@ -37,10 +37,7 @@ void Func2Page::setQueueEnabled(bool enabled)
     m_ui->cmdFunc2_1->setEnabled(enabled);
 }
 
-Func2Page::~Func2Page()
-{
-    delete m_ui;
-}
+Func2Page::~Func2Page() = default;
 
 void Func2Page::setTargetsEnabled(bool enabled)
 {

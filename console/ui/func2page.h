@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class NetworkTree;
 class ResultList;
 
@@ -38,6 +40,6 @@ private:
     /// The page and `frameFunc20`, the batch buttons' frame.
     void setTargetsEnabled(bool enabled);
 
-    Ui::Func2Page *m_ui;
+    std::unique_ptr<Ui::Func2Page> m_ui;
     TickedTargets m_targets;
 };

@@ -13,7 +13,7 @@
 using namespace Qt::Literals::StringLiterals;
 
 Func3Page::Func3Page(PageContext &context, QWidget *parent)
-    : QWidget(parent), m_context(context), m_ui(new Ui::Func3Page),
+    : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::Func3Page>()),
       m_files(new QStandardItemModel(this))
 {
     m_ui->setupUi(this);
@@ -32,10 +32,7 @@ Func3Page::Func3Page(PageContext &context, QWidget *parent)
     connect(&context.connection, &AgentConnection::ShowDataFile, this, &Func3Page::showDataFile);
 }
 
-Func3Page::~Func3Page()
-{
-    delete m_ui;
-}
+Func3Page::~Func3Page() = default;
 
 void Func3Page::targetChosen(bool chosen)
 {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QStandardItemModel;
 class frmFileView;
 struct PageContext;
@@ -35,7 +37,7 @@ private:
     QString selectedFile() const;
 
     PageContext &m_context;
-    Ui::Func3Page *m_ui;
+    std::unique_ptr<Ui::Func3Page> m_ui;
     QStandardItemModel *m_files;
     frmFileView *m_fileView = nullptr;
 };

@@ -8,7 +8,7 @@
 #include <QScrollBar>
 
 Func4Page::Func4Page(PageContext &context, QWidget *parent)
-    : QWidget(parent), m_context(context), m_ui(new Ui::Func4Page)
+    : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::Func4Page>())
 {
     m_ui->setupUi(this);
     useTextFont(*m_ui->rtxtFunc4Log);
@@ -17,10 +17,7 @@ Func4Page::Func4Page(PageContext &context, QWidget *parent)
             &Func4Page::showStatusLog);
 }
 
-Func4Page::~Func4Page()
-{
-    delete m_ui;
-}
+Func4Page::~Func4Page() = default;
 
 QString Func4Page::logText() const
 {

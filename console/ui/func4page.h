@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 struct PageContext;
 
 namespace Ui {
@@ -26,5 +28,5 @@ private:
     void showStatusLog(const QString &body);
 
     PageContext &m_context;
-    Ui::Func4Page *m_ui;
+    std::unique_ptr<Ui::Func4Page> m_ui;
 };

@@ -17,7 +17,7 @@ using namespace Qt::Literals::StringLiterals;
 
 Func5Page::Func5Page(ResultList &results, const NetworkTree &tree, ConsoleFrontEnd &frontEnd,
                      const QString &startFolder, QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::Func5Page), m_frontEnd(frontEnd),
+    : QWidget(parent), m_ui(std::make_unique<Ui::Func5Page>()), m_frontEnd(frontEnd),
       m_folders(new QFileSystemModel(this)), m_files(new QFileSystemModel(this)),
       m_targets(tree, results, [this](bool enabled) { setTargetsEnabled(enabled); })
 {
@@ -67,10 +67,7 @@ void Func5Page::setQueueEnabled(bool enabled)
     m_ui->cmdFunc5_5->setEnabled(enabled);
 }
 
-Func5Page::~Func5Page()
-{
-    delete m_ui;
-}
+Func5Page::~Func5Page() = default;
 
 void Func5Page::fillDrives(const QString &startFolder)
 {

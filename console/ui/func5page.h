@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class ConsoleFrontEnd;
 class NetworkTree;
 class QFileSystemModel;
@@ -56,7 +58,7 @@ private:
     /// The page, the file choice and the distribution buttons.
     void setTargetsEnabled(bool enabled);
 
-    Ui::Func5Page *m_ui;
+    std::unique_ptr<Ui::Func5Page> m_ui;
     ConsoleFrontEnd &m_frontEnd;
     QFileSystemModel *m_folders;
     QFileSystemModel *m_files;

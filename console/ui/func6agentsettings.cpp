@@ -23,24 +23,25 @@ QList<QLabel *> timerLabels(const QWidget *root)
 
 Func6AgentSettings::Func6AgentSettings(PageDialogs &dialogs, QWidget *parent)
     : QWidget(parent)
-    , ui(std::make_unique<Ui::Func6AgentSettings>())
+    , m_ui(std::make_unique<Ui::Func6AgentSettings>())
     , m_dialogs(dialogs)
 {
-    ui->setupUi(this);
-    ui->cmdFunc6Ini_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    ui->cmdFunc6Ini_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    ui->sstabFunc6->setUsesScrollButtons(false); // every tab caption stays in sight
-    ui->cmdFunc6IniEdit->setEnabled(false);
-    ui->cmdFunc6Timing->setVisible(false);
+    m_ui->setupUi(this);
+    m_ui->cmdFunc6Ini_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    m_ui->cmdFunc6Ini_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    m_ui->sstabFunc6->setUsesScrollButtons(false); // every tab caption stays in sight
+    m_ui->cmdFunc6IniEdit->setEnabled(false);
+    m_ui->cmdFunc6Timing->setVisible(false);
 
-    connect(ui->cmdFunc6Ini_0, &QAbstractButton::clicked, this, &Func6AgentSettings::chooseFile);
-    connect(ui->cmdFunc6Ini_1, &QAbstractButton::clicked, this,
+    connect(m_ui->cmdFunc6Ini_0, &QAbstractButton::clicked, this, &Func6AgentSettings::chooseFile);
+    connect(m_ui->cmdFunc6Ini_1, &QAbstractButton::clicked, this,
             [this] { Q_EMIT explanationRequested(u"TarvoControl.mm2"_s); });
-    connect(ui->cmdFunc6IniEdit, &QAbstractButton::clicked, this, &Func6AgentSettings::apply);
-    connect(ui->cmdFunc6Timing, &QAbstractButton::clicked, this, &Func6AgentSettings::editTiming);
-    for (QCheckBox *box : {ui->chkFunc6Sql, ui->chkFunc6Ftp, ui->chkFunc6Mail})
+    connect(m_ui->cmdFunc6IniEdit, &QAbstractButton::clicked, this, &Func6AgentSettings::apply);
+    connect(m_ui->cmdFunc6Timing, &QAbstractButton::clicked, this, &Func6AgentSettings::editTiming);
+    for (QCheckBox *box : {m_ui->chkFunc6Sql, m_ui->chkFunc6Ftp, m_ui->chkFunc6Mail})
         connect(box, &QAbstractButton::clicked, this, &Func6AgentSettings::applySectionStates);
-    connect(ui->chkFunc6Proxy, &QAbstractButton::clicked, this, &Func6AgentSettings::proxyClicked);
+    connect(m_ui->chkFunc6Proxy, &QAbstractButton::clicked, this,
+            &Func6AgentSettings::proxyClicked);
     applySectionStates();
 }
 
@@ -57,10 +58,10 @@ void Func6AgentSettings::chooseFile()
 void Func6AgentSettings::openFile(const QString &path)
 {
     m_path = path;
-    ui->lblFunc6IniFile->setText(path);
-    ui->cmdFunc6Timing->setVisible(true);
+    m_ui->lblFunc6IniFile->setText(path);
+    m_ui->cmdFunc6Timing->setVisible(true);
     showValues(AgentSettingsPage::load(path, values().timer));
-    ui->cmdFunc6IniEdit->setEnabled(true);
+    m_ui->cmdFunc6IniEdit->setEnabled(true);
 }
 
 AgentSettingsValues Func6AgentSettings::values() const
@@ -111,8 +112,8 @@ void Func6AgentSettings::applySectionStates()
 void Func6AgentSettings::proxyClicked(bool checked)
 {
     if (!checked)
-        ui->txtFunc6Proxy->clear();
-    ui->txtFunc6Proxy->setEnabled(checked);
+        m_ui->txtFunc6Proxy->clear();
+    m_ui->txtFunc6Proxy->setEnabled(checked);
 }
 
 void Func6AgentSettings::apply()

@@ -38,7 +38,7 @@ private:
     void applySectionStates();
     void proxyClicked(bool checked);
 
-    std::unique_ptr<Ui::Func6AgentSettings> ui;
+    std::unique_ptr<Ui::Func6AgentSettings> m_ui;
     PageDialogs &m_dialogs;
     QString m_path;
 };

@@ -10,28 +10,28 @@ using namespace Qt::StringLiterals;
 
 Func6Definitions::Func6Definitions(PageDialogs &dialogs, QWidget *parent)
     : QWidget(parent)
-    , ui(std::make_unique<Ui::Func6Definitions>())
+    , m_ui(std::make_unique<Ui::Func6Definitions>())
     , m_dialogs(dialogs)
 {
-    ui->setupUi(this);
-    ui->cmdFunc6Dat_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    ui->cmdFunc6Dat_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    ui->lvwFunc6Dat->header()->setStretchLastSection(true);
-    ui->lvwFunc6Dat->setColumnWidth(0, 170);
-    ui->lvwFunc6Dat->setColumnWidth(1, 30);
-    ui->lvwFunc6Dat->setColumnWidth(2, 150);
-    ui->lvwFunc6Dat->setColumnWidth(3, 170);
+    m_ui->setupUi(this);
+    m_ui->cmdFunc6Dat_0->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    m_ui->cmdFunc6Dat_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    m_ui->lvwFunc6Dat->header()->setStretchLastSection(true);
+    m_ui->lvwFunc6Dat->setColumnWidth(0, 170);
+    m_ui->lvwFunc6Dat->setColumnWidth(1, 30);
+    m_ui->lvwFunc6Dat->setColumnWidth(2, 150);
+    m_ui->lvwFunc6Dat->setColumnWidth(3, 170);
 
-    connect(ui->cmdFunc6Dat_0, &QAbstractButton::clicked, this, &Func6Definitions::chooseFile);
-    connect(ui->cmdFunc6Dat_1, &QAbstractButton::clicked, this,
+    connect(m_ui->cmdFunc6Dat_0, &QAbstractButton::clicked, this, &Func6Definitions::chooseFile);
+    connect(m_ui->cmdFunc6Dat_1, &QAbstractButton::clicked, this,
             [this] { Q_EMIT explanationRequested(u"TarvoControl.mm1"_s); });
-    connect(ui->lvwFunc6Dat, &QTreeWidget::itemClicked, this, &Func6Definitions::rowClicked);
-    connect(ui->cmdFunc6DatEdit_0, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Add); });
-    connect(ui->cmdFunc6DatEdit_1, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Change); });
-    connect(ui->cmdFunc6DatEdit_2, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Remove); });
-    for (QWidget *field : {static_cast<QWidget *>(ui->txtFunc6DatKey), static_cast<QWidget *>(ui->comboFunc6DatID),
-                           static_cast<QWidget *>(ui->txtFunc6DatReg1), static_cast<QWidget *>(ui->txtFunc6DatReg2),
-                           static_cast<QWidget *>(ui->txtFunc6DatReg3)})
+    connect(m_ui->lvwFunc6Dat, &QTreeWidget::itemClicked, this, &Func6Definitions::rowClicked);
+    connect(m_ui->cmdFunc6DatEdit_0, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Add); });
+    connect(m_ui->cmdFunc6DatEdit_1, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Change); });
+    connect(m_ui->cmdFunc6DatEdit_2, &QAbstractButton::clicked, this, [this] { runEdit(DefinitionList::Edit::Remove); });
+    for (QWidget *field : {static_cast<QWidget *>(m_ui->txtFunc6DatKey), static_cast<QWidget *>(m_ui->comboFunc6DatID),
+                           static_cast<QWidget *>(m_ui->txtFunc6DatReg1), static_cast<QWidget *>(m_ui->txtFunc6DatReg2),
+                           static_cast<QWidget *>(m_ui->txtFunc6DatReg3)})
         field->installEventFilter(this);
 }
 
@@ -50,35 +50,35 @@ void Func6Definitions::openFile(const QString &path)
     QString error;
     if (!m_list.open(path, &error))
         m_dialogs.message(error);
-    ui->lblFunc6DatFile->setText(path);
+    m_ui->lblFunc6DatFile->setText(path);
     fillList();
-    if (QTreeWidgetItem *first = ui->lvwFunc6Dat->topLevelItem(0)) {
-        ui->lvwFunc6Dat->setCurrentItem(first);
-        ui->lvwFunc6Dat->scrollToItem(first);
+    if (QTreeWidgetItem *first = m_ui->lvwFunc6Dat->topLevelItem(0)) {
+        m_ui->lvwFunc6Dat->setCurrentItem(first);
+        m_ui->lvwFunc6Dat->scrollToItem(first);
     }
     showFields({});
     showButtons();
-    ui->lvwFunc6Dat->setFocus();
+    m_ui->lvwFunc6Dat->setFocus();
 }
 
 void Func6Definitions::fillList()
 {
-    ui->lvwFunc6Dat->clear();
+    m_ui->lvwFunc6Dat->clear();
     QList<QTreeWidgetItem *> items;
     for (const DefinitionRow &row : m_list.rows())
         items.append(new QTreeWidgetItem(QStringList{row.text, row.id, row.reg1, row.reg2, row.reg3}));
-    ui->lvwFunc6Dat->addTopLevelItems(items);
-    ui->lvwFunc6Dat->setCurrentItem(nullptr);
-    ui->lvwFunc6Dat->clearSelection();
+    m_ui->lvwFunc6Dat->addTopLevelItems(items);
+    m_ui->lvwFunc6Dat->setCurrentItem(nullptr);
+    m_ui->lvwFunc6Dat->clearSelection();
 }
 
 void Func6Definitions::rowClicked()
 {
-    const int row = ui->lvwFunc6Dat->indexOfTopLevelItem(ui->lvwFunc6Dat->currentItem());
+    const int row = m_ui->lvwFunc6Dat->indexOfTopLevelItem(m_ui->lvwFunc6Dat->currentItem());
     showFields(m_list.click(row));
     showButtons();
     if (m_list.rows().value(row).isSection())
-        ui->txtFunc6DatKey->setFocus();
+        m_ui->txtFunc6DatKey->setFocus();
 }
 
 void Func6Definitions::runEdit(DefinitionList::Edit edit)
@@ -94,33 +94,33 @@ void Func6Definitions::runEdit(DefinitionList::Edit edit)
     fillList();
     showFields({});
     showButtons();
-    ui->lvwFunc6Dat->setFocus();
+    m_ui->lvwFunc6Dat->setFocus();
 }
 
 void Func6Definitions::showFields(const DefinitionFields &fields)
 {
-    ui->txtFunc6DatKey->setText(fields.key);
-    ui->comboFunc6DatID->setCurrentText(fields.id);
-    ui->txtFunc6DatReg1->setText(fields.reg1);
-    ui->txtFunc6DatReg2->setText(fields.reg2);
-    ui->txtFunc6DatReg3->setText(fields.reg3);
+    m_ui->txtFunc6DatKey->setText(fields.key);
+    m_ui->comboFunc6DatID->setCurrentText(fields.id);
+    m_ui->txtFunc6DatReg1->setText(fields.reg1);
+    m_ui->txtFunc6DatReg2->setText(fields.reg2);
+    m_ui->txtFunc6DatReg3->setText(fields.reg3);
 }
 
 DefinitionFields Func6Definitions::fields() const
 {
-    return {ui->txtFunc6DatKey->text(), ui->comboFunc6DatID->currentText(), ui->txtFunc6DatReg1->text(),
-            ui->txtFunc6DatReg2->text(), ui->txtFunc6DatReg3->text()};
+    return {m_ui->txtFunc6DatKey->text(), m_ui->comboFunc6DatID->currentText(), m_ui->txtFunc6DatReg1->text(),
+            m_ui->txtFunc6DatReg2->text(), m_ui->txtFunc6DatReg3->text()};
 }
 
 void Func6Definitions::showButtons()
 {
     const DefinitionButtons &buttons = m_list.buttons();
-    ui->cmdFunc6DatEdit_0->setEnabled(buttons.add);
-    ui->cmdFunc6DatEdit_1->setEnabled(buttons.change);
-    ui->cmdFunc6DatEdit_2->setEnabled(buttons.remove);
-    for (QWidget *field : {static_cast<QWidget *>(ui->txtFunc6DatKey), static_cast<QWidget *>(ui->comboFunc6DatID),
-                           static_cast<QWidget *>(ui->txtFunc6DatReg1), static_cast<QWidget *>(ui->txtFunc6DatReg2),
-                           static_cast<QWidget *>(ui->txtFunc6DatReg3)})
+    m_ui->cmdFunc6DatEdit_0->setEnabled(buttons.add);
+    m_ui->cmdFunc6DatEdit_1->setEnabled(buttons.change);
+    m_ui->cmdFunc6DatEdit_2->setEnabled(buttons.remove);
+    for (QWidget *field : {static_cast<QWidget *>(m_ui->txtFunc6DatKey), static_cast<QWidget *>(m_ui->comboFunc6DatID),
+                           static_cast<QWidget *>(m_ui->txtFunc6DatReg1), static_cast<QWidget *>(m_ui->txtFunc6DatReg2),
+                           static_cast<QWidget *>(m_ui->txtFunc6DatReg3)})
         field->setEnabled(buttons.fields);
 }
 
@@ -129,7 +129,7 @@ bool Func6Definitions::eventFilter(QObject *watched, QEvent *event)
     // Entering a field ends the chance to delete: a delete concerns the row just clicked.
     if (event->type() == QEvent::FocusIn) {
         m_list.fieldFocused();
-        ui->cmdFunc6DatEdit_2->setEnabled(false);
+        m_ui->cmdFunc6DatEdit_2->setEnabled(false);
     }
     return QWidget::eventFilter(watched, event);
 }

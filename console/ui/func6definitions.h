@@ -40,7 +40,7 @@ private:
     DefinitionFields fields() const;
     void showButtons();
 
-    std::unique_ptr<Ui::Func6Definitions> ui;
+    std::unique_ptr<Ui::Func6Definitions> m_ui;
     PageDialogs &m_dialogs;
     DefinitionList m_list;
 };

@@ -13,40 +13,40 @@ using namespace Qt::StringLiterals;
 Func6Fields::Func6Fields(PageDialogs &dialogs, std::function<SqlSettings()> settings,
                          const DefinitionList &definitions, QWidget *parent)
     : QWidget(parent)
-    , ui(std::make_unique<Ui::Func6Fields>())
+    , m_ui(std::make_unique<Ui::Func6Fields>())
     , m_dialogs(dialogs)
     , m_settings(std::move(settings))
     , m_definitions(definitions)
 {
-    ui->setupUi(this);
-    ui->cmdFunc6Field_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    connect(ui->cmdFunc6Field_0, &QAbstractButton::clicked, this, &Func6Fields::connectDatabase);
-    connect(ui->cmdFunc6Field_1, &QAbstractButton::clicked, this,
+    m_ui->setupUi(this);
+    m_ui->cmdFunc6Field_1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    connect(m_ui->cmdFunc6Field_0, &QAbstractButton::clicked, this, &Func6Fields::connectDatabase);
+    connect(m_ui->cmdFunc6Field_1, &QAbstractButton::clicked, this,
             [this] { Q_EMIT explanationRequested(u"TarvoControl.mm3"_s); });
-    connect(ui->lvwFunc6Field, &QTreeWidget::itemClicked, this, &Func6Fields::rowClicked);
-    connect(ui->cmdFunc6FieldEdit_0, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Add); });
-    connect(ui->cmdFunc6FieldEdit_1, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Change); });
-    connect(ui->cmdFunc6FieldEdit_2, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Drop); });
-    connect(ui->cmdFunc6, &QAbstractButton::clicked, this, &Func6Fields::checkConsistency);
-    ui->txtFunc6Field->installEventFilter(this);
+    connect(m_ui->lvwFunc6Field, &QTreeWidget::itemClicked, this, &Func6Fields::rowClicked);
+    connect(m_ui->cmdFunc6FieldEdit_0, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Add); });
+    connect(m_ui->cmdFunc6FieldEdit_1, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Change); });
+    connect(m_ui->cmdFunc6FieldEdit_2, &QAbstractButton::clicked, this, [this] { runEdit(FieldCheck::Edit::Drop); });
+    connect(m_ui->cmdFunc6, &QAbstractButton::clicked, this, &Func6Fields::checkConsistency);
+    m_ui->txtFunc6Field->installEventFilter(this);
 }
 
 Func6Fields::~Func6Fields() = default;
 
 void Func6Fields::showTable(const QString &table)
 {
-    ui->lblFunc6Table->setText(table);
+    m_ui->lblFunc6Table->setText(table);
 }
 
 void Func6Fields::connectDatabase()
 {
     listColumns([this] {
-        ui->txtFunc6Field->clear();
-        ui->txtFunc6Field->setEnabled(true);
-        ui->cmdFunc6Field_0->setEnabled(false); // later edits refresh the list themselves
-        ui->cmdFunc6FieldEdit_0->setEnabled(true);
-        ui->cmdFunc6FieldEdit_1->setEnabled(false);
-        ui->cmdFunc6FieldEdit_2->setEnabled(false);
+        m_ui->txtFunc6Field->clear();
+        m_ui->txtFunc6Field->setEnabled(true);
+        m_ui->cmdFunc6Field_0->setEnabled(false); // later edits refresh the list themselves
+        m_ui->cmdFunc6FieldEdit_0->setEnabled(true);
+        m_ui->cmdFunc6FieldEdit_1->setEnabled(false);
+        m_ui->cmdFunc6FieldEdit_2->setEnabled(false);
     });
 }
 
@@ -55,9 +55,9 @@ void Func6Fields::connectDatabase()
 void Func6Fields::runDatabaseStep(const QString &waiting, std::function<DatabaseOutcome()> work,
                                   std::function<void(const DatabaseOutcome &)> done)
 {
-    const QList<QWidget *> buttons{ui->cmdFunc6Field_0, ui->cmdFunc6FieldEdit_0,
-                                   ui->cmdFunc6FieldEdit_1, ui->cmdFunc6FieldEdit_2,
-                                   ui->cmdFunc6};
+    const QList<QWidget *> buttons{m_ui->cmdFunc6Field_0, m_ui->cmdFunc6FieldEdit_0,
+                                   m_ui->cmdFunc6FieldEdit_1, m_ui->cmdFunc6FieldEdit_2,
+                                   m_ui->cmdFunc6};
     QList<QWidget *> resting;
     for (QWidget *button : buttons) {
         if (button->isEnabled()) {
@@ -88,9 +88,9 @@ void Func6Fields::listColumns(std::function<void()> then)
             showErrors(outcome);
             return;
         }
-        ui->lvwFunc6Field->clear();
+        m_ui->lvwFunc6Field->clear();
         for (const QString &name : std::as_const(*columns))
-            ui->lvwFunc6Field->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
+            m_ui->lvwFunc6Field->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
         if (then)
             then();
     });
@@ -98,15 +98,15 @@ void Func6Fields::listColumns(std::function<void()> then)
 
 void Func6Fields::rowClicked()
 {
-    if (const QTreeWidgetItem *item = ui->lvwFunc6Field->currentItem())
-        ui->txtFunc6Field->setText(item->text(0));
-    for (QWidget *button : {ui->cmdFunc6FieldEdit_0, ui->cmdFunc6FieldEdit_1, ui->cmdFunc6FieldEdit_2})
+    if (const QTreeWidgetItem *item = m_ui->lvwFunc6Field->currentItem())
+        m_ui->txtFunc6Field->setText(item->text(0));
+    for (QWidget *button : {m_ui->cmdFunc6FieldEdit_0, m_ui->cmdFunc6FieldEdit_1, m_ui->cmdFunc6FieldEdit_2})
         button->setEnabled(true);
 }
 
 void Func6Fields::runEdit(FieldCheck::Edit edit)
 {
-    const QTreeWidgetItem *selected = ui->lvwFunc6Field->currentItem();
+    const QTreeWidgetItem *selected = m_ui->lvwFunc6Field->currentItem();
     // Dropping a column deletes its values for every PC: only when the user says so.
     if (edit == FieldCheck::Edit::Drop && selected
         && !m_dialogs.confirm(u"項目「%1」を削除すると、すべてのPCのこの項目の値が失われます。削除しますか？"_s
@@ -114,7 +114,7 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
         return;
     auto refusal = std::make_shared<std::optional<PageRefusal>>();
     const SqlSettings settings = m_settings();
-    const QString typed = ui->txtFunc6Field->text();
+    const QString typed = m_ui->txtFunc6Field->text();
     const QString old = selected ? selected->text(0) : QString();
     runDatabaseStep(u"データベースを更新しています･･･"_s,
                     [settings, edit, typed, old, refusal] {
@@ -130,7 +130,7 @@ void Func6Fields::runEdit(FieldCheck::Edit edit)
             showErrors(outcome);
             return;
         }
-        listColumns([this] { ui->txtFunc6Field->clear(); });
+        listColumns([this] { m_ui->txtFunc6Field->clear(); });
     });
 }
 
@@ -149,8 +149,8 @@ void Func6Fields::showErrors(const DatabaseOutcome &outcome)
 QStringList Func6Fields::fieldRows() const
 {
     QStringList rows;
-    for (int i = 0; i < ui->lvwFunc6Field->topLevelItemCount(); ++i)
-        rows.append(ui->lvwFunc6Field->topLevelItem(i)->text(0));
+    for (int i = 0; i < m_ui->lvwFunc6Field->topLevelItemCount(); ++i)
+        rows.append(m_ui->lvwFunc6Field->topLevelItem(i)->text(0));
     return rows;
 }
 
@@ -158,6 +158,6 @@ bool Func6Fields::eventFilter(QObject *watched, QEvent *event)
 {
     // A drop always concerns the column just clicked: typing ends that chance.
     if (event->type() == QEvent::FocusIn)
-        ui->cmdFunc6FieldEdit_2->setEnabled(false);
+        m_ui->cmdFunc6FieldEdit_2->setEnabled(false);
     return QWidget::eventFilter(watched, event);
 }

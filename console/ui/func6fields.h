@@ -46,7 +46,7 @@ private:
     void showErrors(const DatabaseOutcome &outcome);
     QStringList fieldRows() const;
 
-    std::unique_ptr<Ui::Func6Fields> ui;
+    std::unique_ptr<Ui::Func6Fields> m_ui;
     PageDialogs &m_dialogs;
     std::function<SqlSettings()> m_settings;
     const DefinitionList &m_definitions;

@@ -9,16 +9,16 @@ using namespace Qt::StringLiterals;
 
 Func7Page::Func7Page(PageDialogs &dialogs, std::function<SqlSettings()> settings, QWidget *parent)
     : QWidget(parent)
-    , ui(std::make_unique<Ui::Func7Page>())
+    , m_ui(std::make_unique<Ui::Func7Page>())
     , m_dialogs(dialogs)
     , m_settings(std::move(settings))
 {
-    ui->setupUi(this);
-    connect(ui->cmdFunc7_0, &QAbstractButton::clicked, this, &Func7Page::connectDatabase);
-    connect(ui->cmdFunc7_1, &QAbstractButton::clicked, this, &Func7Page::showResult);
-    connect(ui->cmdFunc7_2, &QAbstractButton::clicked, this, [this] { setAll(true); });
-    connect(ui->cmdFunc7_3, &QAbstractButton::clicked, this, [this] { setAll(false); });
-    connect(ui->lvwFunc7Field, &QListWidget::itemChanged, this, &Func7Page::itemChanged);
+    m_ui->setupUi(this);
+    connect(m_ui->cmdFunc7_0, &QAbstractButton::clicked, this, &Func7Page::connectDatabase);
+    connect(m_ui->cmdFunc7_1, &QAbstractButton::clicked, this, &Func7Page::showResult);
+    connect(m_ui->cmdFunc7_2, &QAbstractButton::clicked, this, [this] { setAll(true); });
+    connect(m_ui->cmdFunc7_3, &QAbstractButton::clicked, this, [this] { setAll(false); });
+    connect(m_ui->lvwFunc7Field, &QListWidget::itemChanged, this, &Func7Page::itemChanged);
     showButtons();
 }
 
@@ -26,19 +26,19 @@ Func7Page::~Func7Page() = default;
 
 void Func7Page::setTableLabel(const QString &table)
 {
-    ui->lblFunc7Table->setText(table);
+    m_ui->lblFunc7Table->setText(table);
 }
 
 QString Func7Page::queryText() const
 {
-    return m_page.QueryText(m_settings().table, ui->txtFunc7Where->text());
+    return m_page.QueryText(m_settings().table, m_ui->txtFunc7Where->text());
 }
 
 void Func7Page::connectDatabase()
 {
     // A server that does not answer holds the connect up to its time-out: the window goes on
     // meanwhile, with the busy pointer and a waiting text, and the button cannot be pressed twice.
-    ui->cmdFunc7_0->setEnabled(false);
+    m_ui->cmdFunc7_0->setEnabled(false);
     m_dialogs.setBusy(true);
     m_dialogs.showStatus(u"データベースに接続しています･･･"_s);
     struct Read
@@ -67,10 +67,10 @@ void Func7Page::showColumns(const DatabaseOutcome &outcome, const QStringList &c
         return;
     }
     m_page.takeColumns(columns);
-    const QSignalBlocker quiet(ui->lvwFunc7Field);
-    ui->lvwFunc7Field->clear();
+    const QSignalBlocker quiet(m_ui->lvwFunc7Field);
+    m_ui->lvwFunc7Field->clear();
     for (const QString &name : m_page.fields()) {
-        auto *item = new QListWidgetItem(name, ui->lvwFunc7Field);
+        auto *item = new QListWidgetItem(name, m_ui->lvwFunc7Field);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
@@ -79,17 +79,17 @@ void Func7Page::showColumns(const DatabaseOutcome &outcome, const QStringList &c
 
 void Func7Page::itemChanged(QListWidgetItem *item)
 {
-    ui->lvwFunc7Field->setCurrentItem(item);
-    m_page.setChecked(ui->lvwFunc7Field->row(item), item->checkState() == Qt::Checked);
+    m_ui->lvwFunc7Field->setCurrentItem(item);
+    m_page.setChecked(m_ui->lvwFunc7Field->row(item), item->checkState() == Qt::Checked);
     showButtons();
 }
 
 void Func7Page::setAll(bool checked)
 {
     checked ? m_page.checkAll() : m_page.clearAll();
-    const QSignalBlocker quiet(ui->lvwFunc7Field);
-    for (int i = 0; i < ui->lvwFunc7Field->count(); ++i)
-        ui->lvwFunc7Field->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    const QSignalBlocker quiet(m_ui->lvwFunc7Field);
+    for (int i = 0; i < m_ui->lvwFunc7Field->count(); ++i)
+        m_ui->lvwFunc7Field->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     showButtons();
 }
 
@@ -102,8 +102,8 @@ void Func7Page::showResult()
 void Func7Page::showButtons()
 {
     const QueryButtons &buttons = m_page.buttons();
-    ui->cmdFunc7_0->setEnabled(buttons.connect);
-    ui->cmdFunc7_1->setEnabled(buttons.list);
-    ui->cmdFunc7_2->setEnabled(buttons.checkAll);
-    ui->cmdFunc7_3->setEnabled(buttons.clearAll);
+    m_ui->cmdFunc7_0->setEnabled(buttons.connect);
+    m_ui->cmdFunc7_1->setEnabled(buttons.list);
+    m_ui->cmdFunc7_2->setEnabled(buttons.checkAll);
+    m_ui->cmdFunc7_3->setEnabled(buttons.clearAll);
 }

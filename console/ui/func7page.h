@@ -38,7 +38,7 @@ private:
     void showResult();
     void showButtons();
 
-    std::unique_ptr<Ui::Func7Page> ui;
+    std::unique_ptr<Ui::Func7Page> m_ui;
     PageDialogs &m_dialogs;
     std::function<SqlSettings()> m_settings;
     QueryPage m_page;

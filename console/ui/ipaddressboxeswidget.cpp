@@ -7,7 +7,7 @@
 #include <QTimer>
 
 IpAddressBoxesWidget::IpAddressBoxesWidget(QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::IpAddressBoxesWidget)
+    : QWidget(parent), m_ui(std::make_unique<Ui::IpAddressBoxesWidget>())
 {
     m_ui->setupUi(this);
     m_boxes = {m_ui->txtIPAddress_0, m_ui->txtIPAddress_1, m_ui->txtIPAddress_2,
@@ -18,10 +18,7 @@ IpAddressBoxesWidget::IpAddressBoxesWidget(QWidget *parent)
     }
 }
 
-IpAddressBoxesWidget::~IpAddressBoxesWidget()
-{
-    delete m_ui;
-}
+IpAddressBoxesWidget::~IpAddressBoxesWidget() = default;
 
 QStringList IpAddressBoxesWidget::texts() const
 {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
 
 namespace Ui {
@@ -38,6 +40,6 @@ private:
     void onEdited(int box);
     bool onKey(int box, class QKeyEvent *event);
 
-    Ui::IpAddressBoxesWidget *m_ui;
+    std::unique_ptr<Ui::IpAddressBoxesWidget> m_ui;
     QList<QLineEdit *> m_boxes;
 };

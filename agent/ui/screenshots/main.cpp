@@ -4,7 +4,7 @@
 #include "agent/agentsettings.h"
 #include "agent/launcher.h"
 #include "agent/ui/agentface.h"
-#include "agent/ui/frmsetting.h"
+#include "agent/ui/frmagentsetting.h"
 #include "agent/ui/frmsettingftp.h"
 #include "agent/ui/frmsettingmail.h"
 #include "agent/ui/frmsettingsql.h"
@@ -82,10 +82,10 @@ int main(int argc, char *argv[])
     core.Stop();
     ok = save(face.window(), output, u"-stopped"_s) && ok;
 
-    FrmSetting setting(ini, Title);
-    FrmSettingMail mail(ini, Title);
-    FrmSettingFtp ftp(ini, Title);
-    FrmSettingSql sql(ini, Title);
+    frmAgentSetting setting(ini, Title);
+    frmSettingMail mail(ini, Title);
+    frmSettingFtp ftp(ini, Title);
+    frmSettingSql sql(ini, Title);
     for (QWidget *dialog : std::initializer_list<QWidget *>{&setting, &mail, &ftp, &sql})
         ok = save(*dialog, output) && ok;
     core.Exit();

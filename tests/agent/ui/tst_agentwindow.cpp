@@ -69,7 +69,7 @@ void TestAgentWindow::windowMirrorsTheCore()
     SingleInstance instance(Title, folder.path());
     QVERIFY(instance.acquire());
     AgentWindowFace face(core, instance, clock, Title, ini, [] { return true; });
-    FrmTarvoAgent &window = face.window();
+    frmTarvoAgent &window = face.window();
     auto *list = window.findChild<QListView *>(u"lstLog"_s);
     auto *start = window.findChild<QPushButton *>(u"cmdButton_0"_s);
     auto *stop = window.findChild<QPushButton *>(u"cmdButton_1"_s);

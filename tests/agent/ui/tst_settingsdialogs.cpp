@@ -1,10 +1,15 @@
-#include "agent/ui/frmsetting.h"
+#include "agent/ui/frmagentsetting.h"
 #include "agent/ui/frmsettingftp.h"
 #include "agent/ui/frmsettingmail.h"
 #include "support_modal.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,7 +72,7 @@ QByteArray TestSettingsDialogs::iniBytes() const
 
 void TestSettingsDialogs::settingDialog()
 {
-    FrmSetting dialog(m_ini, Title);
+    frmAgentSetting dialog(m_ini, Title);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), u"設定 - TarvoAgent"_s);
     QCOMPARE(child<QLineEdit>(dialog, u"txtPort"_s)->text(), u"8000"_s);
@@ -116,7 +121,7 @@ void TestSettingsDialogs::settingDialog()
 
 void TestSettingsDialogs::ftpDialog()
 {
-    FrmSettingFtp dialog(m_ini, Title);
+    frmSettingFtp dialog(m_ini, Title);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), u"FTP送信設定 - TarvoAgent"_s);
     QVERIFY(child<QRadioButton>(dialog, u"optBin"_s)->isChecked());
@@ -145,7 +150,7 @@ void TestSettingsDialogs::mailSecurity()
     file.write("SmtpServer=mail.example.jp\r\nSmtpPort=465\r\nTo=a@example.jp\r\n"
                "From=pc@example.jp\r\nSubject=PC\r\nSmtpTls=2\r\nSmtpUser=pc01\r\n");
     file.close();
-    FrmSettingMail dialog(m_ini, Title);
+    frmSettingMail dialog(m_ini, Title);
     dialog.show();
     auto *tls = child<QComboBox>(dialog, u"cboSmtpTls"_s);
     QCOMPARE(tls->currentText(), u"SMTPS（最初からTLS）"_s);
