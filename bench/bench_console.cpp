@@ -7,11 +7,11 @@
 // collect over 10,000 stand-ins named in TarvoNetwork.ini with a plugged resolver (50 ms, one name
 // in a hundred never answered), MaxControl 256, Timeout 3, beside the same run given addresses.
 // Run them all, or one: bench_console [batch|distribute|roundtrip|status|names [count]]
-#include "console/agentconnection.h"
-#include "console/batchrun.h"
-#include "console/consolesettings.h"
+#include "console/connection/agentconnection.h"
+#include "console/batch/batchrun.h"
+#include "console/settings/consolesettings.h"
 #include "console/frontend.h"
-#include "console/nametable.h"
+#include "console/connection/nametable.h"
 #include "net/frame.h"
 #include "net/hostresolver.h"
 

@@ -3,10 +3,10 @@
 // window shows its first rows (target < 0.5 s) and the CSV save of every row (target < 1 s).
 #include "support/mariadbserver.h"
 
-#include "console/definitionlist.h"
+#include "console/settings/definitionlist.h"
 #include "console/frontend.h"
-#include "console/ui/frmdatabase.h"
-#include "console/ui/pagedialogs.h"
+#include "console/ui/dialogs/frmdatabase.h"
+#include "console/ui/pages/pagedialogs.h"
 #include "db/database.h"
 
 #include <QApplication>

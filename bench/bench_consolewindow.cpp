@@ -6,10 +6,10 @@
 // The 200 agents are stand-ins in a child process (this program with --responders): each
 // address 127.0.1.1-200 answers 140 with 141 and 900 with 901, as an agent does, so that the
 // figure is the console's own.
-#include "console/batchrun.h"
+#include "console/batch/batchrun.h"
 #include "console/consolecore.h"
-#include "console/networktree.h"
-#include "console/resultlist.h"
+#include "console/network/networktree.h"
+#include "console/batch/resultlist.h"
 #include "console/ui/frmtarvocontrol.h"
 #include "console/ui/networktreebinder.h"
 #include "net/frame.h"

@@ -6,7 +6,7 @@
 // until the time-out. Last, the store alone (no network): claim and record for 1,000 entries,
 // once as done (each commit synced to the disk) and once as still pending (not synced).
 #include "common/clock.h"
-#include "console/jobqueue.h"
+#include "console/queue/jobqueue.h"
 #include "support/agentprocess.h"
 #include "support/scriptedagent.h"
 

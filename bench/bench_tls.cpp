@@ -3,9 +3,9 @@
 // p50/p99, and a 100 MiB distribution (500). The client is the console's own session, with and
 // without the TLS transport, so the two figures differ only by the channel.
 //   bench_tls [cycles|distribute] [cycle count]
-#include "console/agentsession.h"
-#include "console/consolesettings.h"
-#include "console/consoletls.h"
+#include "console/connection/agentsession.h"
+#include "console/settings/consolesettings.h"
+#include "console/connection/consoletls.h"
 #include "net/frame.h"
 
 #include <QCoreApplication>

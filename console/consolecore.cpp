@@ -1,12 +1,12 @@
 #include "console/consolecore.h"
 
-#include "console/agentconnection.h"
-#include "console/batchrun.h"
-#include "console/consoletls.h"
-#include "console/databasesource.h"
-#include "console/inventorysource.h"
-#include "console/networktree.h"
-#include "console/scansource.h"
+#include "console/connection/agentconnection.h"
+#include "console/batch/batchrun.h"
+#include "console/connection/consoletls.h"
+#include "console/network/databasesource.h"
+#include "console/network/inventorysource.h"
+#include "console/network/networktree.h"
+#include "console/network/scansource.h"
 #include "db/connectionstring.h"
 
 #include <QDir>

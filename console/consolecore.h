@@ -1,9 +1,9 @@
 #pragma once
 
-#include "console/consolesettings.h"
-#include "console/consoletargets.h"
+#include "console/settings/consolesettings.h"
+#include "console/network/consoletargets.h"
 #include "console/frontend.h"
-#include "console/nametable.h"
+#include "console/connection/nametable.h"
 
 #include <QObject>
 #include <QString>

@@ -2,10 +2,10 @@
 
 #include "common/programfolder.h"
 #include "console/consolecore.h"
-#include "console/definitionlist.h"
-#include "console/fieldcheck.h"
-#include "console/querypage.h"
-#include "console/queryresult.h"
+#include "console/settings/definitionlist.h"
+#include "console/settings/fieldcheck.h"
+#include "console/database/querypage.h"
+#include "console/database/queryresult.h"
 
 using namespace Qt::StringLiterals;
 

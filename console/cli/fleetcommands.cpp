@@ -1,11 +1,11 @@
 #include "console/cli/fleetcommands.h"
 
-#include "console/batchrun.h"
+#include "console/batch/batchrun.h"
 #include "console/cli/consolecli.h"
-#include "console/fleetstatus.h"
-#include "console/macdirectory.h"
-#include "console/resultcsv.h"
-#include "console/wakerun.h"
+#include "console/fleet/fleetstatus.h"
+#include "console/network/macdirectory.h"
+#include "console/batch/resultcsv.h"
+#include "console/batch/wakerun.h"
 #include "net/frame.h"
 
 #include <QEventLoop>

@@ -1,8 +1,8 @@
 #include "console/cli/runsettings.h"
 
 #include "console/cli/consolecli.h"
-#include "console/consolesettings.h"
-#include "console/nametable.h"
+#include "console/settings/consolesettings.h"
+#include "console/connection/nametable.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #include "console/ui/fleettreemenu.h"
 
-#include "console/fleetmonitor.h"
-#include "console/networktree.h"
+#include "console/fleet/fleetmonitor.h"
+#include "console/network/networktree.h"
 #include "console/ui/consoleicons.h"
-#include "console/ui/frmfleetstatus.h"
+#include "console/ui/dialogs/frmfleetstatus.h"
 #include "console/ui/networktreebinder.h"
 
 #include <QMenu>

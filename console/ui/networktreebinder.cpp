@@ -1,6 +1,6 @@
 #include "console/ui/networktreebinder.h"
 
-#include "console/networktree.h"
+#include "console/network/networktree.h"
 #include "console/ui/consoleicons.h"
 
 #include <QTreeWidget>

@@ -3,7 +3,7 @@
 // The two databases the database pages are tried against: an SQLite file in a temporary folder
 // and a MariaDB server started for the test program (skipped when it is not installed).
 
-#include "console/sqlsettings.h"
+#include "console/settings/sqlsettings.h"
 #include "db/database.h"
 #include "support/mariadbserver.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/clock.h"
-#include "console/consolesettings.h"
+#include "console/settings/consolesettings.h"
 #include "console/frontend.h"
 
 #include <QStringList>

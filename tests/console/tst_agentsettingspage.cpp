@@ -1,6 +1,6 @@
 // The agent-settings page over real TarvoAgent.ini files: what a load shows, what a save writes,
 // the checks before saving, the schedule texts and the schedule dialog.
-#include "console/agentsettingspage.h"
+#include "console/settings/agentsettingspage.h"
 
 #include "common/codepage.h"
 

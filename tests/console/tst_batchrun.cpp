@@ -1,8 +1,8 @@
 // Batch runs over five real agents, an address where nobody listens and a scripted agent that
 // never answers, with two slots.
-#include "console/batchrun.h"
-#include "console/batchworker.h"
-#include "console/nametable.h"
+#include "console/batch/batchrun.h"
+#include "console/batch/batchworker.h"
+#include "console/connection/nametable.h"
 #include "support/agentprocess.h"
 #include "support/scriptedagent.h"
 #include "support_console.h"

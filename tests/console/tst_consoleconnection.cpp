@@ -1,9 +1,9 @@
 // The single connection against a scripted agent (for what a real agent does not do) and a
 // real agent (the parameter round trip).
 #include "common/codepage.h"
-#include "console/agentconnection.h"
-#include "console/nametable.h"
-#include "console/parametermodel.h"
+#include "console/connection/agentconnection.h"
+#include "console/connection/nametable.h"
+#include "console/settings/parametermodel.h"
 #include "support/agentprocess.h"
 #include "support/scriptedagent.h"
 #include "support_console.h"

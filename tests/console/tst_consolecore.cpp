@@ -1,9 +1,9 @@
 // The console's core as a face sees it: what it shows reaches the attached face, the tree's
 // addresses reach the name table, a saved Port is reread, closing ends the workers.
-#include "console/agentconnection.h"
-#include "console/batchrun.h"
+#include "console/connection/agentconnection.h"
+#include "console/batch/batchrun.h"
 #include "console/consolecore.h"
-#include "console/networktree.h"
+#include "console/network/networktree.h"
 #include "support/scriptedagent.h"
 #include "support_console.h"
 

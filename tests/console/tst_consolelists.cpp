@@ -1,10 +1,10 @@
 // What the administrator types into the address boxes and what the result lists write to CSV.
-#include "console/consoletargets.h"
-#include "console/distributionrules.h"
+#include "console/network/consoletargets.h"
+#include "console/batch/distributionrules.h"
 #include "console/frontend.h"
-#include "console/resultcsv.h"
+#include "console/batch/resultcsv.h"
 #include "console/ipaddressboxes.h"
-#include "console/resultlist.h"
+#include "console/batch/resultlist.h"
 #include "support/agentprocess.h"
 
 #include <QTest>

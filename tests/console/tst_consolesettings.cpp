@@ -1,9 +1,9 @@
 // The settings dialog's save rules and the file they write; the 110 data of edited rows; the
 // result list's CSV.
 #include "common/codepage.h"
-#include "console/consoletls.h"
-#include "console/parametermodel.h"
-#include "console/resultcsv.h"
+#include "console/connection/consoletls.h"
+#include "console/settings/parametermodel.h"
+#include "console/batch/resultcsv.h"
 #include "support/agentprocess.h"
 #include "support_console.h"
 

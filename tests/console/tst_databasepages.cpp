@@ -1,9 +1,9 @@
 // The field check and the query of the database pages against SQLite and a MariaDB started here:
 // the columns a user sees, what each edit does to the table and its data, the statement a query
 // runs and the CSV bytes of its result.
-#include "console/fieldcheck.h"
-#include "console/querypage.h"
-#include "console/queryresult.h"
+#include "console/settings/fieldcheck.h"
+#include "console/database/querypage.h"
+#include "console/database/queryresult.h"
 
 #include "common/codepage.h"
 #include "databasefixture.h"

@@ -1,6 +1,6 @@
 // The definition editor over a real TarvoInfo.dat: the rows it lists, the three edits, the
 // version stamp, and what stays untouched in the file.
-#include "console/definitionlist.h"
+#include "console/settings/definitionlist.h"
 
 #include "common/codepage.h"
 

@@ -1,6 +1,6 @@
 // The queue's store on its own: durations, claims of two runs on one database file, expiry
 // under a clock the test moves, and the copies of distributed files.
-#include "console/jobqueue.h"
+#include "console/queue/jobqueue.h"
 #include "support/fakeclock.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 // Names looked up through a plugged resolver: batches over names that the resolver answers
 // slowly, late or never, the fallback on the inventory's address, one lookup per name per run,
 // and the single connection on the same path. Stand-in agents on 127.0.6.x.
-#include "console/agentconnection.h"
-#include "console/batchrun.h"
-#include "console/nametable.h"
+#include "console/connection/agentconnection.h"
+#include "console/batch/batchrun.h"
+#include "console/connection/nametable.h"
 #include "net/hostresolver.h"
 #include "pluggedresolver.h"
 #include "support/agentprocess.h"

@@ -1,11 +1,11 @@
 // The network tree over its sources: the inventory file, the database, and the scan against a
 // real agent; lazy filling, placeholders, ticking into a result list.
-#include "console/databasesource.h"
-#include "console/inventorysource.h"
-#include "console/networkscan.h"
-#include "console/networktree.h"
-#include "console/resultlist.h"
-#include "console/scansource.h"
+#include "console/network/databasesource.h"
+#include "console/network/inventorysource.h"
+#include "console/network/networkscan.h"
+#include "console/network/networktree.h"
+#include "console/batch/resultlist.h"
+#include "console/network/scansource.h"
 #include "db/database.h"
 #include "support/agentprocess.h"
 

@@ -1,13 +1,13 @@
 // Renders pages 6 and 7, frmTiming and frmDatabase over the shipped settings, definition file and
 // a demo database with two PCs, so that a reviewer can look at them without a display.
 //   tarvo_console_screenshots pages SOURCE_DIR OUTPUT_DIR
-#include "console/ui/frmdatabase.h"
-#include "console/ui/frmtiming.h"
-#include "console/ui/func6agentsettings.h"
-#include "console/ui/func6definitions.h"
-#include "console/ui/func6page.h"
-#include "console/ui/func7page.h"
-#include "console/ui/pagedialogs.h"
+#include "console/ui/dialogs/frmdatabase.h"
+#include "console/ui/dialogs/frmtiming.h"
+#include "console/ui/pages/func6agentsettings.h"
+#include "console/ui/pages/func6definitions.h"
+#include "console/ui/pages/func6page.h"
+#include "console/ui/pages/func7page.h"
+#include "console/ui/pages/pagedialogs.h"
 
 #include "console/frontend.h"
 #include "db/database.h"

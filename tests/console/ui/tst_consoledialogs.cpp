@@ -1,9 +1,9 @@
 // The settings dialog, the explanation window and the help window, as the administrator sees
 // them: what they show, what they refuse, what they write.
-#include "console/consolesettings.h"
-#include "console/ui/frmhelp.h"
-#include "console/ui/frminformation.h"
-#include "console/ui/frmsetting.h"
+#include "console/settings/consolesettings.h"
+#include "console/ui/dialogs/frmhelp.h"
+#include "console/ui/dialogs/frminformation.h"
+#include "console/ui/dialogs/frmsetting.h"
 #include "console/ui/windowfrontend.h"
 #include "support/agentprocess.h"
 

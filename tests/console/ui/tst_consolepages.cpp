@@ -1,13 +1,13 @@
 // Pages 6 and 7 offscreen, driven through their buttons as a user would: what the controls show,
 // which messages appear and what lands in the files and the database.
-#include "console/ui/frmdatabase.h"
-#include "console/ui/frmtiming.h"
-#include "console/ui/func6agentsettings.h"
-#include "console/ui/func6definitions.h"
-#include "console/ui/func6fields.h"
-#include "console/ui/func6page.h"
-#include "console/ui/func7page.h"
-#include "console/ui/pagedialogs.h"
+#include "console/ui/dialogs/frmdatabase.h"
+#include "console/ui/dialogs/frmtiming.h"
+#include "console/ui/pages/func6agentsettings.h"
+#include "console/ui/pages/func6definitions.h"
+#include "console/ui/pages/func6fields.h"
+#include "console/ui/pages/func6page.h"
+#include "console/ui/pages/func7page.h"
+#include "console/ui/pages/pagedialogs.h"
 
 #include "common/codepage.h"
 #include "console/frontend.h"

@@ -3,7 +3,7 @@
 #include "common/versioninfo.h"
 #include "console/consolecore.h"
 #include "console/ui/fleettreemenu.h"
-#include "console/ui/frmfleetstatus.h"
+#include "console/ui/dialogs/frmfleetstatus.h"
 #include "console/ui/frmtarvocontrol.h"
 #include "console/ui/networktreebinder.h"
 #include "console/ui/windowfrontend.h"

@@ -1,8 +1,0 @@
-#include "console/agentprogram.h"
-
-using namespace Qt::StringLiterals;
-
-QString AgentProgramFileName()
-{
-    return u"TarvoAgent"_s;
-}
