@@ -3,6 +3,7 @@
 #include "common/programfolder.h"
 #include "console/connection/agentconnection.h"
 #include "console/batch/batchrun.h"
+#include "console/cli/clitext.h"
 #include "console/cli/databasecommands.h"
 #include "console/cli/fleetcommands.h"
 #include "console/cli/keygencommand.h"
@@ -68,13 +69,6 @@ const CommandInfo *findCommand(const QString &name)
     return nullptr;
 }
 
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 /// One run of the command line over the console's core.
 class CliRun
 {
@@ -106,7 +100,7 @@ private:
 
 int CliRun::usage(const QString &error)
 {
-    write(m_err, error + u'\n' + CliUsage());
+    WriteCliText(m_err, error + u'\n' + CliUsage());
     return CliExit::Usage;
 }
 
@@ -121,7 +115,7 @@ bool CliRun::targets(const QStringList &arguments, QStringList &hosts)
 {
     QString error;
     if (!ExpandTargets(arguments, m_core.inventory(), hosts, error)) {
-        write(m_err, error + u'\n');
+        WriteCliText(m_err, error + u'\n');
         return false;
     }
     return true;
@@ -197,7 +191,7 @@ void CliRun::printReply(int code, const QString &body)
         text = body;
         text.replace(u"\r\n"_s, u"\n"_s);
     }
-    write(m_out, text);
+    WriteCliText(m_out, text);
 }
 
 int CliRun::runBatch(const CommandInfo &command)
@@ -223,13 +217,13 @@ int CliRun::runBatch(const CommandInfo &command)
     QEventLoop loop;
     QObject::connect(&batch, &WakingBatchRun::rowFinished, &batch, [&](int row) {
         if (!m_options.csv)
-            write(m_out, BatchRowFields(command.code, batch.rows().at(row)).join(u'\t') + u'\n');
+            WriteCliText(m_out, BatchRowFields(command.code, batch.rows().at(row)).join(u'\t') + u'\n');
     });
     QObject::connect(&batch, &WakingBatchRun::finished, &loop, &QEventLoop::quit);
     QString errorText;
     if (!batch.start(hosts, command.code, filePath, errorText)) {
         if (!errorText.isEmpty())
-            write(m_err, m_core.settings().IniFilePath + u": "_s + errorText + u'\n');
+            WriteCliText(m_err, m_core.settings().IniFilePath + u": "_s + errorText + u'\n');
         return CliExit::Usage;
     }
     if (batch.isRunning())
@@ -238,11 +232,11 @@ int CliRun::runBatch(const CommandInfo &command)
         QList<QStringList> csvRows;
         for (const BatchResult &row : batch.rows())
             csvRows.append(BatchRowFields(command.code, row));
-        write(m_out, ResultListCsvText(BatchHeaders(command.code, file), csvRows)
+        WriteCliText(m_out, ResultListCsvText(BatchHeaders(command.code, file), csvRows)
                          .replace(u"\r\n"_s, u"\n"_s));
     }
     bool allGood = false;
-    write(m_err, BatchSummary(command.code, batch.rows(), allGood) + u'\n');
+    WriteCliText(m_err, BatchSummary(command.code, batch.rows(), allGood) + u'\n');
     return allGood ? CliExit::Ok : CliExit::Failed;
 }
 

@@ -1,5 +1,6 @@
 #include "console/cli/databasecommands.h"
 
+#include "console/cli/clitext.h"
 #include "common/programfolder.h"
 #include "console/consolecore.h"
 #include "console/settings/definitionlist.h"
@@ -10,13 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 class DatabaseCommand
 {
@@ -49,20 +43,20 @@ public:
 private:
     int usage(const QString &error)
     {
-        write(m_err, error + u'\n' + CliUsage());
+        WriteCliText(m_err, error + u'\n' + CliUsage());
         return CliExit::Usage;
     }
 
     int failed(const DatabaseOutcome &outcome)
     {
         for (const QString &error : outcome.errors)
-            write(m_err, error + u'\n');
+            WriteCliText(m_err, error + u'\n');
         return CliExit::Failed;
     }
 
     int refused(const QString &message)
     {
-        write(m_err, message + u'\n');
+        WriteCliText(m_err, message + u'\n');
         return CliExit::Failed;
     }
 
@@ -73,7 +67,7 @@ private:
         if (!outcome.ok)
             return failed(outcome);
         for (const QString &column : std::as_const(columns))
-            write(m_out, column + u'\n');
+            WriteCliText(m_out, column + u'\n');
         return CliExit::Ok;
     }
 
@@ -101,14 +95,14 @@ private:
             return failed(outcome);
         const PageMessage message = FieldCheck::consistencyCheck(definitions, columns);
         if (message.notice) {
-            write(m_out, QString(message.text).replace(u"\r\n"_s, u"\n"_s) + u'\n');
+            WriteCliText(m_out, QString(message.text).replace(u"\r\n"_s, u"\n"_s) + u'\n');
             return CliExit::Ok;
         }
         const QStringList missing = FieldCheck::missingKeys(definitions.rows(), columns);
         if (missing.isEmpty() || columns.isEmpty())
             return refused(message.text);
         for (const QString &line : missing)
-            write(m_out, line + u'\n');
+            WriteCliText(m_out, line + u'\n');
         return CliExit::Failed;
     }
 
@@ -143,7 +137,7 @@ private:
                 return refused(saved.error);
         }
         if (saved.unrepresentable > 0)
-            write(m_err, QString::number(saved.unrepresentable)
+            WriteCliText(m_err, QString::number(saved.unrepresentable)
                              + u" 件の値にShift-JISで表せない文字があり、「?」で出力しました。\n"_s);
         return CliExit::Ok;
     }

@@ -1,6 +1,7 @@
 #include "console/cli/fleetcommands.h"
 
 #include "console/batch/batchrun.h"
+#include "console/cli/clitext.h"
 #include "console/cli/consolecli.h"
 #include "console/fleet/fleetstatus.h"
 #include "console/network/macdirectory.h"
@@ -13,13 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 QString csvText(const QStringList &headers, const QList<QStringList> &rows)
 {
@@ -62,19 +56,19 @@ int RunWakeCommand(const QStringList &hosts, const ConsoleSettings &settings, Ma
     WakeRun run(settings, macs);
     QString errorText;
     if (!run.open(errorText)) {
-        write(err, settings.IniFilePath + u": "_s + errorText + u'\n');
+        WriteCliText(err, settings.IniFilePath + u": "_s + errorText + u'\n');
         return CliExit::Usage;
     }
     QEventLoop loop;
     QObject::connect(&run, &WakeRun::rowFinished, &run, [&](int row) {
         if (!csv)
-            write(out, run.rows().at(row).fields().join(u'\t') + u'\n');
+            WriteCliText(out, run.rows().at(row).fields().join(u'\t') + u'\n');
     });
     QObject::connect(&run, &WakeRun::finished, &loop, &QEventLoop::quit);
     run.start(hosts);
     loop.exec(); // the rows finish from the event loop, the last one ends it
     if (!macs.databaseFailure().isEmpty())
-        write(err, u"database: "_s + macs.databaseFailure() + u'\n');
+        WriteCliText(err, u"database: "_s + macs.databaseFailure() + u'\n');
     QList<QStringList> rows;
     qsizetype sent = 0;
     for (const WakeResult &row : run.rows()) {
@@ -82,8 +76,8 @@ int RunWakeCommand(const QStringList &hosts, const ConsoleSettings &settings, Ma
         sent += row.result == u"OK";
     }
     if (csv)
-        write(out, csvText(WakeRun::headers(), rows));
+        WriteCliText(out, csvText(WakeRun::headers(), rows));
     const qsizetype skipped = run.rows().size() - sent;
-    write(err, QString::number(sent) + u" woken, "_s + QString::number(skipped) + u" skipped\n"_s);
+    WriteCliText(err, QString::number(sent) + u" woken, "_s + QString::number(skipped) + u" skipped\n"_s);
     return skipped == 0 ? CliExit::Ok : CliExit::Failed;
 }

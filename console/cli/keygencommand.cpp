@@ -1,21 +1,11 @@
 #include "console/cli/keygencommand.h"
 
+#include "console/cli/clitext.h"
 #include "net/pskkeyfile.h"
 
 #include <QSysInfo>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 bool IsKeygenCommand(const QString &command)
 {
@@ -32,16 +22,16 @@ int RunKeygenCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
 {
     const QStringList &arguments = options.arguments;
     if (arguments.isEmpty() || arguments.size() > 2 || arguments.first().isEmpty()) {
-        write(err, u"wrong arguments for keygen\n"_s + KeygenUsage());
+        WriteCliText(err, u"wrong arguments for keygen\n"_s + KeygenUsage());
         return CliExit::Usage;
     }
     const QString path = arguments.first();
     const QString identity = arguments.size() > 1 ? arguments.at(1) : QSysInfo::machineHostName();
     QString error;
     if (!PskKeyFile::create(path, identity.toUtf8(), &error)) {
-        write(err, path + u": no key written: "_s + error + u'\n');
+        WriteCliText(err, path + u": no key written: "_s + error + u'\n');
         return CliExit::Failed;
     }
-    write(out, path + u": key of "_s + identity + u" written (mode 0600)\n"_s);
+    WriteCliText(out, path + u": key of "_s + identity + u" written (mode 0600)\n"_s);
     return CliExit::Ok;
 }

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/programfolder.h"
 #include "console/batch/batchrun.h"
+#include "console/cli/clitext.h"
 #include "console/cli/runsettings.h"
 #include "console/cli/stderrfrontend.h"
 #include "console/consolecore.h"
@@ -25,13 +26,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 DefaultLifeSeconds = 7 * 86400;
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 QString timeText(const QDateTime &when)
 {
@@ -80,13 +74,13 @@ private:
 
 int QueueCli::usage(const QString &error)
 {
-    write(m_err, error + u'\n' + QueueUsage());
+    WriteCliText(m_err, error + u'\n' + QueueUsage());
     return CliExit::Usage;
 }
 
 int QueueCli::failed(const QString &error)
 {
-    write(m_err, error + u'\n');
+    WriteCliText(m_err, error + u'\n');
     return CliExit::Failed;
 }
 
@@ -102,7 +96,7 @@ bool QueueCli::openQueue()
         return false;
     if (m_queue.open(QueueConnectionString(m_core.settings())))
         return true;
-    write(m_err, m_queue.errorText() + u'\n');
+    WriteCliText(m_err, m_queue.errorText() + u'\n');
     return false;
 }
 
@@ -198,8 +192,8 @@ int QueueCli::add(const QStringList &given)
                                        code == Frame::DistributeAndRestart);
     if (!number)
         return failed(m_queue.errorText());
-    write(m_out, QString::number(*number) + u'\n');
-    write(m_err, u"job "_s + QString::number(*number) + u": "_s + command + u" on "_s
+    WriteCliText(m_out, QString::number(*number) + u'\n');
+    WriteCliText(m_err, u"job "_s + QString::number(*number) + u": "_s + command + u" on "_s
                      + QString::number(hosts.size()) + u" computers until "_s
                      + timeText(m_clock.now().addSecs(life)) + u'\n');
     return CliExit::Ok;
@@ -216,7 +210,7 @@ int QueueCli::runRound()
                      Processes::isRunning);
     QEventLoop loop;
     QObject::connect(&round, &QueueRound::entryFinished, &round, [&](const QueueOutcome &o) {
-        write(m_out, QString::number(o.entry.job) + u'\t' + o.entry.host + u'\t' + o.state
+        WriteCliText(m_out, QString::number(o.entry.job) + u'\t' + o.entry.host + u'\t' + o.state
                          + u'\t' + o.status + u'\n');
     });
     QObject::connect(&round, &QueueRound::finished, &loop, &QEventLoop::quit);
@@ -226,7 +220,7 @@ int QueueCli::runRound()
     if (!round.isFinished())
         loop.exec(); // every try ends by its reply, an error or its time-out
     if (!round.wakeProblem().isEmpty())
-        write(m_err, m_core.settings().IniFilePath + u": no wake: "_s + round.wakeProblem() + u'\n');
+        WriteCliText(m_err, m_core.settings().IniFilePath + u": no wake: "_s + round.wakeProblem() + u'\n');
     int done = 0, pending = 0, failures = 0, unrecorded = 0;
     for (const QueueOutcome &outcome : round.outcomes()) {
         done += outcome.state == QStringView(QueueState::Done);
@@ -243,7 +237,7 @@ int QueueCli::runRound()
                    + u" taken by another run"_s;
     if (unrecorded > 0)
         summary += u", "_s + QString::number(unrecorded) + u" not recorded"_s;
-    write(m_err, summary + u'\n');
+    WriteCliText(m_err, summary + u'\n');
     return failures == 0 && unrecorded == 0 ? CliExit::Ok : CliExit::Failed;
 }
 
@@ -281,11 +275,11 @@ int QueueCli::list(const QStringList &words)
             rows.append({entry.host, entry.state, entry.status, timeText(entry.lastTry)});
     }
     if (m_csv) {
-        write(m_out, ResultListCsvText(headers, rows).replace(u"\r\n"_s, u"\n"_s));
+        WriteCliText(m_out, ResultListCsvText(headers, rows).replace(u"\r\n"_s, u"\n"_s));
         return CliExit::Ok;
     }
     for (const QStringList &row : std::as_const(rows))
-        write(m_out, row.join(u'\t') + u'\n');
+        WriteCliText(m_out, row.join(u'\t') + u'\n');
     return CliExit::Ok;
 }
 
@@ -300,7 +294,7 @@ int QueueCli::drop(const QStringList &words)
         return usage(m_queue.errorText());
     if (!m_queue.drop(*number))
         return failed(m_queue.errorText());
-    write(m_err, u"job "_s + QString::number(*number) + u" dropped\n"_s);
+    WriteCliText(m_err, u"job "_s + QString::number(*number) + u" dropped\n"_s);
     return CliExit::Ok;
 }
 
@@ -316,7 +310,7 @@ int QueueCli::retry(const QStringList &words)
     const auto count = m_queue.retry(*number);
     if (!count)
         return failed(m_queue.errorText());
-    write(m_err, u"job "_s + QString::number(*number) + u": "_s + QString::number(*count)
+    WriteCliText(m_err, u"job "_s + QString::number(*number) + u": "_s + QString::number(*count)
                      + u" failed computers pending again\n"_s);
     return CliExit::Ok;
 }

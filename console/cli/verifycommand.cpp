@@ -1,21 +1,11 @@
 #include "console/cli/verifycommand.h"
 
+#include "console/cli/clitext.h"
 #include "signing/updatesignature.h"
 
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 bool IsVerifyCommand(const QString &command)
 {
@@ -25,7 +15,7 @@ bool IsVerifyCommand(const QString &command)
 int RunVerifyCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
 {
     if (options.arguments.size() != 2) {
-        write(err, u"wrong arguments for verify\n"_s + CliUsage());
+        WriteCliText(err, u"wrong arguments for verify\n"_s + CliUsage());
         return CliExit::Usage;
     }
     const QString file = options.arguments.at(0);
@@ -33,10 +23,10 @@ int RunVerifyCommand(const CliOptions &options, std::FILE *out, std::FILE *err)
                                        UpdateSignature::signatureOf(file), QString(),
                                        QFileInfo(file).fileName()};
     if (const auto refusal = UpdateSignature::checkFile(file, files)) {
-        write(err, file + u": "_s + refusalText(*refusal) + u'\n');
+        WriteCliText(err, file + u": "_s + refusalText(*refusal) + u'\n');
         return CliExit::Failed;
     }
-    write(out, file + u": 署名を確認しました！\n"_s);
+    WriteCliText(out, file + u": 署名を確認しました！\n"_s);
     return CliExit::Ok;
 }
 
