@@ -1,5 +1,7 @@
 #include "collector/ftpstep.h"
 
+#include "collector/curltransfer.h"
+#include "collector/datafilecopy.h"
 #include "collector/runcontext.h"
 #include "collector/runlog.h"
 #include "common/agentinikeys.h"
@@ -103,8 +105,8 @@ QByteArray toAsciiSource(QByteArray bytes)
 }
 
 /// One libcurl easy handle standing for the Internet handle and the FTP connection: its
-/// control connection is kept open between the operations, so login, change of directory and
-/// store run on one session.
+/// control connection is kept open (by the multi handle) between the operations, so login,
+/// change of directory and store run on one session.
 class FtpSession
 {
 public:
@@ -119,7 +121,8 @@ public:
     bool open()
     {
         m_curl = curl_easy_init();
-        if (!m_curl)
+        m_multi = curl_multi_init();
+        if (!m_curl || !m_multi)
             return false;
         curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
@@ -205,12 +208,15 @@ public:
         return ok;
     }
 
-    // Ends the session; libcurl says QUIT on the control connection when the handle goes.
+    // Ends the session; libcurl says QUIT on the control connection when the handles go.
     void close()
     {
         if (m_curl)
             curl_easy_cleanup(m_curl);
+        if (m_multi)
+            curl_multi_cleanup(m_multi); // the connection goes with the multi handle
         m_curl = nullptr;
+        m_multi = nullptr;
         m_connected = false;
     }
 
@@ -235,7 +241,7 @@ private:
         m_pending.clear();
         m_errorText[0] = '\0';
         curl_easy_setopt(m_curl, CURLOPT_URL, target.constData());
-        m_lastCode = curl_easy_perform(m_curl);
+        m_lastCode = PerformTransfer(m_multi, m_curl);
         return m_lastCode == CURLE_OK;
     }
 
@@ -267,6 +273,7 @@ private:
 
     const FtpSettings &m_settings;
     CURL *m_curl = nullptr;
+    CURLM *m_multi = nullptr; // holds the control connection between the operations
     bool m_connected = false;
     QByteArray m_lastReply;
     QByteArray m_pending;
@@ -277,13 +284,13 @@ private:
 };
 
 void logTransfer(RunLog &log, const FtpSettings &settings, FtpSession &session,
-                 QByteArray data, const QString &fileName)
+                 const QByteArray &data, const QString &fileName)
 {
     const QString directory = CodePage::fromAnsi(settings.directory);
     log.WriteRunLog(session.changeDirectory()
                         ? u"チェンジディレクトリ成功。["_s + directory + u"] (FtpSetCurrentDirectory)"_s
                         : u"チェンジディレクトリ失敗。["_s + directory + u"] (FtpSetCurrentDirectory)"_s);
-    log.WriteRunLog(session.store(std::move(data), fileName.toUtf8())
+    log.WriteRunLog(session.store(data, fileName.toUtf8())
                         ? u"アップロード成功。["_s + fileName + u"] (FtpPutFile)"_s
                         : u"アップロード失敗。["_s + fileName + u"] (FtpPutFile)"_s);
 }
@@ -299,6 +306,12 @@ void UploadFtp(RunContext &run)
     static const Clock systemClock;
     RunLog log(run.clock ? *run.clock : systemClock);
     log.OpenRunLog(run.outputFile(u".FTP.LOG"_s));
+
+    // The copy of the data file is taken now and written while the connection is made.
+    const QString fileName = run.macText + u".DAT"_s;
+    DataFileCopy copy;
+    const bool readable = copy.start(QDir(run.folder).filePath(u"TarvoInfo.dat"_s),
+                                     run.outputFile(u".DAT"_s));
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
     FtpSession session(*settings);
@@ -329,11 +342,9 @@ void UploadFtp(RunContext &run)
         }
     }
 
-    const QString fileName = run.macText + u".DAT"_s;
-    const QString dataFile = run.outputFile(u".DAT"_s);
-    QByteArray data;
-    if (run.copyDataFile(dataFile, &data)) {
-        logTransfer(log, *settings, session, std::move(data), fileName);
+    if (readable && copy.written()) {
+        logTransfer(log, *settings, session, copy.bytes(), fileName);
+        copy.committed();
         session.close();
         log.WriteRunLog(u"FTPサーバから切断しました。(InternetCloseHandle)"_s);
         log.WriteRunLog(u"WinInetの終了処理完了。(InternetCloseHandle)"_s);

@@ -19,6 +19,14 @@ inline const QString Password = QStringLiteral("ftp-s3cret");
 class FtpServer
 {
 public:
+    FtpServer() = default;
+    /// A home under `base`: a benchmark keeps the server's writes off the client's disk, as
+    /// they are when the server is another machine.
+    explicit FtpServer(const QString &base)
+        : m_dir(base + QStringLiteral("/tarvo-ftp-XXXXXX"))
+    {
+    }
+
     /// "" when the shared server runs; otherwise the reason, for QSKIP.
     static QString unavailable() { return TestServers::unavailable(QStringLiteral("ftp")); }
 
