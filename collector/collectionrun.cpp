@@ -44,7 +44,7 @@ void CollectionRun::collect()
 
     // One profile for the whole step and one atomic save at its end: a pass that is killed
     // leaves the file as it was.
-    ProfileFile definitions(QDir(m_run.folder).filePath(u"TarvoInfo.dat"_s));
+    ProfileFile definitions(m_run.dataFile());
     // A file that exists but cannot be read is left alone: saving over it would lose it.
     const bool readable = definitions.load();
     input.appItems = LoadAppItems(definitions, input.appSection);

@@ -310,8 +310,7 @@ void UploadFtp(RunContext &run)
     // The copy of the data file is taken now and written while the connection is made.
     const QString fileName = run.macText + u".DAT"_s;
     DataFileCopy copy;
-    const bool readable = copy.start(QDir(run.folder).filePath(u"TarvoInfo.dat"_s),
-                                     run.outputFile(u".DAT"_s));
+    const bool readable = copy.start(run.dataFile(), run.outputFile(u".DAT"_s));
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
     FtpSession session(*settings);

@@ -28,17 +28,16 @@ QString RunContext::outputFile(const QString &extension) const
     return QDir(folder).filePath(macText + extension);
 }
 
-bool RunContext::copyDataFile(const QString &target, QByteArray *copied) const
+QString RunContext::dataFile() const
 {
-    QFile source(QDir(folder).filePath(u"TarvoInfo.dat"_s));
+    return QDir(folder).filePath(u"TarvoInfo.dat"_s);
+}
+
+bool RunContext::copyDataFile(const QString &target) const
+{
+    QFile source(dataFile());
     if (!source.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return false;
-    if (!writeFileAtomically(target, bytes))
-        return false;
-    if (copied)
-        *copied = bytes;
-    return true;
+    return source.error() == QFileDevice::NoError && writeFileAtomically(target, bytes);
 }

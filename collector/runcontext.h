@@ -31,8 +31,9 @@ struct RunContext
     QString setting(const char *key) const;
     /// `macText` + `extension` inside the program folder (".SQL.LOG", ".DAT", ...).
     QString outputFile(const QString &extension) const;
+    /// TarvoInfo.dat inside the program folder: the data of the pass.
+    QString dataFile() const;
     /// Copies TarvoInfo.dat as it is at this moment to `target` (the PC's name + ".DAT"), which
-    /// the mail and FTP steps send; `copied` receives the bytes written, so a step need not read
-    /// them back.
-    bool copyDataFile(const QString &target, QByteArray *copied = nullptr) const;
+    /// the mail step sends.
+    bool copyDataFile(const QString &target) const;
 };
