@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-mysql libqt6sql6-odbc
+  # the tests reach the MariaDB test server through ODBC too (its TLS host-name check)
+  odbc-mariadb
   libcurl4-openssl-dev libssl-dev openssl qt6-translations-l10n
   clang libclang-rt-14-dev
   python3 python3-aiosmtpd python3-pyftpdlib python3-openssl mariadb-server minisign

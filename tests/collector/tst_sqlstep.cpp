@@ -384,27 +384,37 @@ void TestSqlStep::missingRowIsNoSuccess()
 
 void TestSqlStep::encryptedConnection_data()
 {
+    QTest::addColumn<QString>("odbcServer"); // empty: Qt's MariaDB driver
     QTest::addColumn<QString>("tls"); // @CA: the server's CA; @OTHER: a CA that did not sign it
     QTest::addColumn<bool>("opens");
-    QTest::newRow("the server's CA") << u"Encrypt=yes;SslCa=@CA"_s << true;
-    QTest::newRow("the CA alone asks for TLS too") << u"SslCa=@CA"_s << true;
+    QTest::newRow("the server's CA") << QString() << u"Encrypt=yes;SslCa=@CA"_s << true;
+    QTest::newRow("the CA alone asks for TLS too") << QString() << u"SslCa=@CA"_s << true;
     QTest::newRow("a CA that did not sign the server's certificate")
-        << u"Encrypt=yes;SslCa=@OTHER"_s << false;
-    QTest::newRow("the system's CAs, which do not know the test CA") << u"Encrypt=yes"_s << false;
+        << QString() << u"Encrypt=yes;SslCa=@OTHER"_s << false;
+    QTest::newRow("the system's CAs, which do not know the test CA")
+        << QString() << u"Encrypt=yes"_s << false;
+    // The MariaDB ODBC driver checks the certificate's name too (the server's is for 127.0.0.1;
+    // it listens on 127.0.0.2 as well).
+    QTest::newRow("ODBC, the name checked") << u"127.0.0.1"_s << u"SSLVERIFY=1;SSLCA=@CA"_s << true;
+    QTest::newRow("ODBC, another host's certificate")
+        << u"127.0.0.2"_s << u"SSLVERIFY=1;SSLCA=@CA"_s << false;
 }
 
 // A connection string that asks for TLS gets an encrypted session, and a server whose
 // certificate does not chain to the given CA is refused with the driver's words.
 void TestSqlStep::encryptedConnection()
 {
+    QFETCH(QString, odbcServer);
     QFETCH(QString, tls);
     QFETCH(bool, opens);
     if (!m_mariadb)
         QSKIP(qPrintable(m_mariadbProblem));
     tls.replace(u"@CA"_s, m_mariadb->ca()).replace(u"@OTHER"_s, m_mariadb->otherCa());
+    const QString server = odbcServer.isEmpty() ? m_mariadb->connection()
+                                                : m_mariadb->odbcConnection(odbcServer);
     Database db(m_dir->path());
-    const bool opened = db.open(m_mariadb->connection() + u';' + tls + u";User ID="_s
-                                + DbTest::User + u";Password="_s + DbTest::Password);
+    const bool opened = db.open(server + u';' + tls + u";User ID="_s + DbTest::User
+                                + u";Password="_s + DbTest::Password);
     QCOMPARE(opened, opens);
     if (!opened) {
         QVERIFY(!db.failureText().isEmpty());

@@ -61,6 +61,14 @@ public:
     QString ca() const { return m_ca; }
     QString otherCa() const { return m_otherCa; }
     /// The connection text a user of the collector would configure.
+    /// The same database through the MariaDB ODBC driver, at `server` (127.0.0.1 or 127.0.0.2).
+    QString odbcConnection(const QString &server) const
+    {
+        return QStringLiteral("Driver=MariaDB Unicode;Server=%1;Port=%2;Database=%3")
+            .arg(server)
+            .arg(m_port)
+            .arg(m_database);
+    }
     QString connection() const
     {
         return QStringLiteral("Provider=MariaDB;Server=127.0.0.1;Port=%1;Database=%2")

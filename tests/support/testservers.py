@@ -229,7 +229,7 @@ def serve_mariadb(statedir, ready):
         server = subprocess.Popen(
             ['/usr/sbin/mariadbd', '--no-defaults', '--user=root', '--datadir=' + data,
              '--socket=' + sock, '--pid-file=' + os.path.join(folder, 'mysqld.pid'),
-             '--port=%d' % port, '--bind-address=127.0.0.1', '--skip-name-resolve',
+             '--port=%d' % port, '--bind-address=127.0.0.1,127.0.0.2', '--skip-name-resolve',
              '--innodb-buffer-pool-size=64M', '--ssl-ca=' + tls['ca'],
              '--ssl-cert=' + tls['cert'], '--ssl-key=' + tls['key']],
             stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
