@@ -1,6 +1,7 @@
 // Publishing steps against real servers on 127.0.0.1: the SQL step with 200 reported columns on
-// SQLite and MariaDB (ms per step), the FTP upload of 10 MiB beside the curl command-line client
-// to the same server, and the mail step with a 1 MiB attachment (ms to the accepted result).
+// SQLite and MariaDB (ms per step), the FTP upload of 10 MiB, plain and FTPS, beside the curl
+// command-line client to the same server, and the mail step with a 1 MiB attachment (ms to the
+// accepted result).
 #include "support/ftpserver.h"
 #include "support/testca.h"
 #include "support/smtpserver.h"
