@@ -136,6 +136,20 @@ std::optional<QStringList> Database::columns(const QString &table)
     return names;
 }
 
+std::optional<RecordSet> Database::queryOnce(const QString &baseFolder,
+                                             const QString &connectionString,
+                                             const QString &selectText, QString &failure)
+{
+    Database database(baseFolder);
+    std::optional<RecordSet> records;
+    if (database.open(connectionString))
+        records = database.query(selectText);
+    if (!records)
+        failure = database.failureText();
+    database.close();
+    return records;
+}
+
 std::optional<RecordSet> Database::query(const QString &selectText)
 {
     std::optional<ValueSet> values = queryValues(selectText);

@@ -57,7 +57,12 @@ public:
     std::optional<QStringList> columns(const QString &table);
     /// Runs a query and reads every record.
     std::optional<RecordSet> query(const QString &selectText);
-    /// The same, with the values as the driver gives them.
+    /// Opens `connectionString`, runs one query and closes again; on failure `failure` gets
+    /// failureText().
+    static std::optional<RecordSet> queryOnce(const QString &baseFolder,
+                                              const QString &connectionString,
+                                              const QString &selectText, QString &failure);
+    /// The same as query(), with the values as the driver gives them.
     std::optional<ValueSet> queryValues(const QString &selectText);
     /// Closes the connection; false when it was not open.
     bool close();

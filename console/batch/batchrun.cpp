@@ -37,6 +37,18 @@ BatchRun::BatchRun(const ConsoleSettings &settings, const NameTable &names,
 
 BatchRun::~BatchRun() = default;
 
+QList<BatchResult> BatchRowsFor(const QStringList &hosts)
+{
+    QList<BatchResult> rows;
+    rows.reserve(hosts.size());
+    for (const QString &host : hosts) {
+        BatchResult row;
+        row.host = host;
+        rows.append(row);
+    }
+    return rows;
+}
+
 bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath)
 {
     // Without a slot no worker could ever start: the run is refused instead of waiting for ever.
@@ -44,9 +56,7 @@ bool BatchRun::start(const QStringList &hosts, int code, const QString &filePath
         return false;
     m_code = code;
     m_filePath = filePath;
-    m_rows.clear();
-    for (const QString &host : hosts)
-        m_rows.append(BatchResult{.host = host});
+    m_rows = BatchRowsFor(hosts);
     m_slots = QList<int>(m_settings.MaxControlCount, FreeSlot);
     // The workers of the last run are over: their lookups go with them.
     m_lookup = std::make_unique<NameLookup>(m_names, m_settings.MaxControlCount);

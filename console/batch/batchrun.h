@@ -28,6 +28,9 @@ struct BatchResult
     qint64 roundTripMs = -1; // from the start of the connect to the reply
 };
 
+/// One empty result row per computer, in the order given.
+QList<BatchResult> BatchRowsFor(const QStringList &hosts);
+
 /// A batch run over many computers (StartBatch and the slot table): at most MaxControlCount
 /// workers at a time, each started in row order as soon as a slot is free; each worker writes
 /// its outcome into its row and frees its slot when it ends. Each run looks every name up once,

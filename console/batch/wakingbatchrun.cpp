@@ -31,9 +31,7 @@ bool WakingBatchRun::start(const QStringList &hosts, int code, const QString &fi
     }
     m_code = code;
     m_filePath = filePath;
-    m_rows.clear();
-    for (const QString &host : hosts)
-        m_rows.append(BatchResult{.host = host});
+    m_rows = BatchRowsFor(hosts);
     m_final = QList<bool>(m_rows.size(), false);
     m_round = new BatchRun(m_settings, m_names, m_frontEnd, 0, this);
     connect(m_round, &BatchRun::rowFinished, this, &WakingBatchRun::onRoundRow);

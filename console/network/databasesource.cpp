@@ -41,16 +41,13 @@ void DatabaseSource::readTable()
 {
     m_groups.emplace();
     m_failure.clear();
-    Database database(m_baseFolder);
-    if (m_table.trimmed().isEmpty() || !database.open(m_connection)) {
-        m_failure = m_table.trimmed().isEmpty() ? u"SqlTable is empty"_s : database.failureText();
+    if (m_table.trimmed().isEmpty()) {
+        m_failure = u"SqlTable is empty"_s;
         return;
     }
-    const auto records = database.query(
-        u"SELECT SysMicrosoftNetwork, SysComputerName, SysIPAddress FROM "_s + m_table);
-    if (!records)
-        m_failure = database.failureText();
-    database.close();
+    const auto records = Database::queryOnce(
+        m_baseFolder, m_connection,
+        u"SELECT SysMicrosoftNetwork, SysComputerName, SysIPAddress FROM "_s + m_table, m_failure);
     if (!records)
         return;
     for (const QStringList &record : records->records) {

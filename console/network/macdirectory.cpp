@@ -36,16 +36,9 @@ void MacDirectory::readDatabase()
     m_read = true;
     if (m_sql.connection.trimmed().isEmpty() || m_sql.table.trimmed().isEmpty())
         return;
-    Database database(m_sql.baseFolder);
-    if (!database.open(m_sql.connectionString())) {
-        m_failure = database.failureText();
-        return;
-    }
-    const auto records = database.query(
-        u"SELECT SysComputerName, SysIPAddress, SysMACAddress FROM "_s + m_sql.table);
-    if (!records)
-        m_failure = database.failureText();
-    database.close();
+    const auto records = Database::queryOnce(
+        m_sql.baseFolder, m_sql.connectionString(),
+        u"SELECT SysComputerName, SysIPAddress, SysMACAddress FROM "_s + m_sql.table, m_failure);
     if (!records)
         return;
     for (const QStringList &record : records->records) {

@@ -244,12 +244,13 @@ private Q_SLOTS:
         m_dialogs.onModal = [&shown](QDialog *dialog) {
             // The query and the save run off the window's thread; their outcome comes later.
             auto *window = static_cast<frmDatabase *>(dialog);
-            QTest::qWaitFor([window] { return !window->isBusy(); }, 10000);
+            // A window still busy leaves `shown` empty, and the comparison below fails.
+            if (!QTest::qWaitFor([window] { return !window->isBusy(); }, 10000))
+                return -1;
             shown = dialog->windowTitle() + u' '
                     + QString::number(child<QTableView>(dialog, u"dgdData"_s)->model()->rowCount());
             child<QAbstractButton>(dialog, u"cmdButton_1"_s)->click();
-            QTest::qWaitFor([window] { return !window->isBusy(); }, 10000);
-            return 0;
+            return QTest::qWaitFor([window] { return !window->isBusy(); }, 10000) ? 0 : -1;
         };
         child<QAbstractButton>(&page7, u"cmdFunc7_1"_s)->click();
         QCOMPARE(shown, u"TarvoControl - DB参照 1"_s);
